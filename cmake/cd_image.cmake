@@ -1,0 +1,14 @@
+# Stages the CD image a person can copy to a Windows machine: build/<preset>/cd/.
+set(ZOV_CD ${CMAKE_BINARY_DIR}/cd)
+set(ZOV_CD_STATIC ${CMAKE_SOURCE_DIR}/cdimage)
+
+add_custom_target(cd ALL
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${ZOV_CD}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ZOV_CD}/payload ${ZOV_CD}/media
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${ZOV_CD_STATIC} ${ZOV_CD}
+  COMMAND ${CMAKE_COMMAND} -E copy ${ZOV_BIN}/setup.exe ${ZOV_CD}/setup.exe
+  COMMAND ${CMAKE_COMMAND} -E copy ${ZOV_BIN}/comp01.exe ${ZOV_CD}/comp01.000
+  COMMAND ${CMAKE_COMMAND} -E copy ${ZOV_BIN}/DAD.exe ${ZOV_BIN}/wzov.exe ${ZOV_CD}/payload/
+  COMMENT "Staging the CD image in ${ZOV_CD}"
+  VERBATIM)
+add_dependencies(cd setup comp01 client_dad client_wzov)
