@@ -21,6 +21,9 @@ class CInstallHistory {
     };
 
     static constexpr std::size_t kScLimit = 1023;
+    // The "hf" list is built in 256 bytes: whole names only, newest kept (see history.cpp).
+    static constexpr std::size_t kHfLimit = 255;
+    static constexpr std::size_t kSectionNamesBuffer = 1024;
 
     CInstallHistory(Ports ports, std::string version, std::string build);
 
@@ -28,6 +31,10 @@ class CInstallHistory {
     void Resume();
     void SetGeneral(const std::string& text);
     void SetValue(const std::string& key, const std::string& text);
+    // Typed values: "%ld", "%lu" and "%hu".
+    void SetValueLong(const std::string& key, std::int32_t value);
+    void SetValueULong(const std::string& key, std::uint32_t value);
+    void SetValueUShort(const std::string& key, std::uint16_t value);
     void SetInstallType(char letter);
     void RecordEvent(unsigned event);
     void Finish(bool success);
@@ -36,7 +43,23 @@ class CInstallHistory {
     const std::string& path() const { return path_; }
     const std::string& section() const { return section_; }
 
+    // The "hf" list of Windows 98 and ME from the "MinorVersion" text: the last eleven
+    // ';'-separated items joined by ',', at most kHfLimit characters.
+    static std::string fixListFromMinorVersion(const std::string& minorVersion);
+
   private:
+    struct Records {
+        unsigned greatest = 0;
+        unsigned count = 0;
+        std::string first;
+    };
+
+    Records findRecords();
+    std::string currentSection() const { return section_.empty() ? "Error" : section_; }
+    std::string now();
+    void writeSystemKeys();
+    void writeFixes(const OsVersion& os);
+
     Ports ports_;
     std::string version_, build_;
     std::string path_;

@@ -66,7 +66,10 @@ void Trace::time() {
 
 std::string Trace::lastErrorLine(std::uint32_t code, const std::string& systemText) {
     char buffer[kLastErrorBuffer];
-    std::snprintf(buffer, sizeof buffer, "Last Error: %ld-%s", static_cast<long>(code), systemText.c_str());
+    // "%ld" of a DWORD reads it as a signed 32-bit number on Windows (codes with the high
+    // bit set come out negative); the same cast keeps the line identical on 64-bit longs.
+    std::snprintf(buffer, sizeof buffer, "Last Error: %ld-%s", static_cast<long>(static_cast<std::int32_t>(code)),
+                  systemText.c_str());
     return buffer;
 }
 

@@ -152,8 +152,11 @@ class Processes {
     virtual ~Processes() = default;
     // CreateProcessA with the command line; showMaximized sets STARTF_USESHOWWINDOW.
     virtual ProcessHandle start(const std::string& commandLine, bool showMaximized) = 0;
-    // The same, with a medium-integrity token made from ours.
-    virtual ProcessHandle startAsStandardUser(const std::string& commandLine, bool showMaximized) = 0;
+    // The same with a medium-integrity copy of our token (CreateProcessAsUserA, looked up at
+    // run time). The outcome tells the caller which trace lines to write.
+    enum class StandardUserStart { NoCreateProcessAsUser, NoToken, Started, Failed };
+    virtual StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+                                                  ProcessHandle& started) = 0;
     virtual bool hasEnded(const ProcessHandle& process) = 0;
     virtual std::optional<std::uint32_t> exitCode(const ProcessHandle& process) = 0;
     virtual void close(ProcessHandle& process) = 0;

@@ -1,0 +1,101 @@
+// The application object: the whole run, from the command line to the exit code.
+//
+// run() never returns: every path ends in finish(), which decides on a restart or a client
+// launch, writes the last history values, cleans up and ends the process.
+#pragma once
+
+#include "app/command_line.h"
+#include "app/context.h"
+#include "app/session.h"
+#include "app/settings_file.h"
+#include "checks/os_version.h"
+#include "discovery/scanner.h"
+#include "engine/component.h"
+#include "engine/script.h"
+#include "ui/frame.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace zov {
+
+class InstallerApp final : public Finisher {
+  public:
+    static constexpr unsigned kProgressComponent = 175;
+
+    InstallerApp(Machine& machine, FrameHost& frame);
+
+    [[noreturn]] void run(const std::string& commandLine);
+
+    [[noreturn]] void finish(std::uint32_t exitCode) override;
+    [[noreturn]] void restartExit(std::uint32_t exitCode) override;
+
+    // Routed here by the frame window's procedure.
+    bool onFrameMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
+
+    // Pieces exposed for the scenario tests.
+    void computeSessionDefaults();
+    InstallSession& session() { return session_; }
+    const InstallerCommandLine& commandLine() const { return commandLine_; }
+    Trace& trace() { return trace_; }
+    CInstallHistory& history() { return history_; }
+    FrameLogic& frameLogic() { return *frameLogic_; }
+    SettingsFile& settings() { return settings_; }
+    CScript& script() { return script_; }
+    bool abortFlag() const { return abort_; }
+    std::uint32_t exitCodeFor(char engineResult);
+
+  private:
+    // Start-up.
+    void createRetryShortcut();
+    std::optional<std::string> retryShortcutFolder();
+    void writeAddOnChoice();
+    void setDdeq();
+    void easyUpgrade();
+    void runCoordinated();
+    void runUnattended();
+    void writeProgressComponentOrFail();
+    void runEngine();
+    std::string stringAt(unsigned id) { return machine_.strings.get(id); }
+
+    // The wizard path.
+    void runSequence();
+    void prepareEngineRun();
+    bool engineRunLoop(); // false when the flow must go back into the wizard
+    void traceDiskFigures();
+
+    // Finish.
+    void cleanUp();
+    bool removeRetryShortcutIn(const std::optional<std::string>& folder);
+    bool removeRetryShortcut();
+    bool removeCommonRetryShortcut();
+    void postInstall();
+    void launchClient(const std::string& commandLine);
+    void releaseInstallerMutex();
+    void endWindows();
+    void restartWindows();
+    [[noreturn]] void exitProcess(std::uint32_t exitCode);
+
+    Machine& machine_;
+    FrameHost& frame_;
+    InstallerCommandLine commandLine_;
+    InstallSession session_;
+    bool abort_ = false;
+    Trace trace_;
+    CInstallHistory history_;
+    Prompts prompts_;
+    RunContext run_;
+    SettingsFile settings_;
+    std::unique_ptr<FrameLogic> frameLogic_;
+    ClientScanner scanner_;
+    CComponent progressComponent_{kProgressComponent};
+    CScript script_;
+    OsProbes os_;
+    std::uintptr_t installerMutex_ = 0;
+    bool installerMutexCreated_ = false;
+    bool busyShown_ = false;
+    bool finishing_ = false;
+};
+
+} // namespace zov

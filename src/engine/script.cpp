@@ -1,0 +1,47 @@
+#include "engine/script.h"
+
+namespace zov {
+
+void CScript::setProgramFromModule(const std::string& modulePath) {
+    std::size_t slash = modulePath.rfind('\\');
+    std::string folder = slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1);
+    programPath_ = folder + "comp01.000";
+    if (programPath_.size() > kMaxText)
+        programPath_.resize(kMaxText);
+}
+
+bool CScript::setArguments(const std::string& arguments) {
+    if (arguments.size() > kMaxText)
+        return false;
+    arguments_ = arguments;
+    return true;
+}
+
+std::string CScript::commandLine() const {
+    if (arguments_.empty())
+        return "\"" + programPath_ + "\"";
+    return "\"" + programPath_ + "\" " + arguments_;
+}
+
+char CScript::Execute(RunContext& run, const std::string& settingsFile) {
+    run.trace.printf("CScript:Execute() - CreateProcess() creating script process");
+    ProcessHandle engine = run.m.processes.start(commandLine(), false);
+    if (!engine) {
+        if (run.trace.on()) {
+            run.trace.printf("CScript::Execute() -- CreateProcess() failed for file %s\n", programPath_.c_str());
+            run.trace.lastError();
+        }
+        run.prompts.notice("This copy of ZOV cannot be installed because an installation file is missing or damaged.");
+        run.fail(2);
+    }
+    // Wait without a time limit, keeping the frame alive for the engine's progress messages.
+    while (!run.m.processes.hasEnded(engine)) {
+        run.m.windows.pumpMessages();
+        run.m.clock.sleep(50);
+    }
+    run.m.processes.close(engine);
+    std::string rc = run.m.profile.readString(settingsFile, "exit", "rc", "", 2048);
+    return rc.empty() ? '\0' : rc[0];
+}
+
+} // namespace zov

@@ -1,0 +1,29 @@
+// setup.exe: hardens DLL loading, builds the real machine and hands the run to the core.
+#include "app/installer.h"
+#include "platform/win32/win32_machine.h"
+#include "ui/win32/frame_window.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // Keep the current folder (a download folder, a CD) out of the DLL search path.
+    SetDllDirectoryA("");
+    OleInitialize(nullptr);
+
+    static zov::win32::Win32Machine realMachine(instance);
+    static zov::Machine machine = realMachine.machine();
+    static zov::win32::FrameWindow frame(instance, machine.strings);
+    static zov::InstallerApp app(machine, frame);
+
+    frame.setRouter([](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+        std::intptr_t r = 0;
+        bool handled = app.onFrameMessage(message, wParam, lParam, r);
+        result = static_cast<LRESULT>(r);
+        return handled;
+    });
+    frame.setCloseHandler([] { app.frameLogic().onClose(); });
+    frame.setCreatedHandler([](HWND hwnd) { realMachine.setOwner(hwnd); });
+
+    app.run(zov::withoutProgramName(GetCommandLineA()));
+}

@@ -1,0 +1,270 @@
+// Facts about the machine, the registry and the clock.
+
+#include "platform/win32/win32_ports.h"
+
+#include <intrin.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+namespace zov::win32 {
+namespace {
+
+// Calls a "fill this buffer" function, growing the buffer when the answer did not fit.
+// Such functions answer 0 on failure and either the needed size or the buffer size when
+// the buffer was too small; a path longer than the longest Windows path is not believed.
+template <typename Fill> std::string filledText(Fill fill) {
+    constexpr DWORD kLongestPath = 32768;
+    std::string buffer(MAX_PATH + 1, '\0');
+    while (true) {
+        DWORD capacity = static_cast<DWORD>(buffer.size());
+        DWORD length = fill(buffer.data(), capacity);
+        if (length == 0)
+            return {};
+        if (length < capacity) {
+            buffer.resize(strnlen(buffer.data(), length));
+            return buffer;
+        }
+        if (capacity >= kLongestPath)
+            return {};
+        buffer.assign(std::min<DWORD>(std::max<DWORD>(length + 1, capacity * 2), kLongestPath), '\0');
+    }
+}
+
+CalendarTime calendar(const SYSTEMTIME& t) {
+    CalendarTime c;
+    c.year = t.wYear;
+    c.month = t.wMonth;
+    c.day = t.wDay;
+    c.hour = t.wHour;
+    c.minute = t.wMinute;
+    c.second = t.wSecond;
+    c.milliseconds = t.wMilliseconds;
+    c.weekday = t.wDayOfWeek;
+    return c;
+}
+
+HKEY rootKey(RegRoot root) { return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+
+// An open registry key, closed on every path out.
+class OpenKey {
+  public:
+    OpenKey(RegRoot root, const std::string& key, REGSAM access) {
+        if (RegOpenKeyExA(rootKey(root), key.c_str(), 0, access, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    ~OpenKey() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    OpenKey(const OpenKey&) = delete;
+    OpenKey& operator=(const OpenKey&) = delete;
+
+    explicit operator bool() const { return key_ != nullptr; }
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+} // namespace
+
+std::string Win32SystemInfo::tempPath() {
+    return filledText([](char* buffer, DWORD size) { return GetTempPathA(size, buffer); });
+}
+
+std::string Win32SystemInfo::windowsDirectory() {
+    return filledText([](char* buffer, DWORD size) { return GetWindowsDirectoryA(buffer, size); });
+}
+
+std::string Win32SystemInfo::systemDirectory() {
+    return filledText([](char* buffer, DWORD size) { return GetSystemDirectoryA(buffer, size); });
+}
+
+std::string Win32SystemInfo::modulePath() {
+    return filledText([](char* buffer, DWORD size) { return GetModuleFileNameA(nullptr, buffer, size); });
+}
+
+OsVersion Win32SystemInfo::osVersion() {
+    OSVERSIONINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    // The installer must see what the system says of itself, compatibility layers included.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    BOOL ok = GetVersionExA(&info);
+#pragma GCC diagnostic pop
+    OsVersion version;
+    if (!ok)
+        return version;
+    version.major = info.dwMajorVersion;
+    version.minor = info.dwMinorVersion;
+    version.build = info.dwBuildNumber;
+    version.platform = info.dwPlatformId;
+    version.servicePack.assign(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion));
+    return version;
+}
+
+std::uint32_t Win32SystemInfo::processorCount() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors;
+}
+
+std::uint64_t Win32SystemInfo::physicalMemoryBytes() {
+    MEMORYSTATUSEX status;
+    std::memset(&status, 0, sizeof status);
+    status.dwLength = sizeof status;
+    if (!GlobalMemoryStatusEx(&status))
+        return 0;
+    return status.ullTotalPhys;
+}
+
+void Win32SystemInfo::processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    architecture = info.wProcessorArchitecture;
+    level = info.wProcessorLevel;
+    revision = info.wProcessorRevision;
+}
+
+std::uint32_t Win32SystemInfo::measureCpuMhz() {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER start;
+    LARGE_INTEGER now;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0)
+        return 0;
+    unsigned long long ticksBefore = __rdtsc();
+    QueryPerformanceCounter(&start);
+    do {
+        QueryPerformanceCounter(&now);
+    } while (now.QuadPart - start.QuadPart < frequency.QuadPart);
+    unsigned long long ticksAfter = __rdtsc();
+    return static_cast<std::uint32_t>((ticksAfter - ticksBefore) / 1000000ULL);
+}
+
+bool Win32SystemInfo::isWow64() {
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    auto isWow64Process = procAddress<IsWow64ProcessFn>(GetModuleHandleA("kernel32"), "IsWow64Process");
+    BOOL wow64 = FALSE;
+    if (isWow64Process == nullptr || !isWow64Process(GetCurrentProcess(), &wow64))
+        return false;
+    return wow64 != FALSE;
+}
+
+bool Win32SystemInfo::screenReaderRunning() {
+    BOOL running = FALSE;
+    if (!SystemParametersInfoA(SPI_GETSCREENREADER, 0, &running, 0))
+        return false;
+    return running != FALSE;
+}
+
+std::uint32_t Win32SystemInfo::driveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+std::optional<std::uint64_t> Win32SystemInfo::freeBytes(const std::string& root) {
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr))
+        return std::nullopt;
+    return available.QuadPart;
+}
+
+std::uint32_t Win32SystemInfo::lastError() { return GetLastError(); }
+
+std::string Win32SystemInfo::errorText(std::uint32_t code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string result;
+    if (length != 0 && text != nullptr)
+        result.assign(text, strnlen(text, length));
+    if (text != nullptr)
+        LocalFree(text);
+    return result;
+}
+
+bool Win32Registry::keyExists(RegRoot root, const std::string& key) {
+    return static_cast<bool>(OpenKey(root, key, KEY_READ));
+}
+
+std::optional<std::string> Win32Registry::readString(RegRoot root, const std::string& key, const std::string& value,
+                                                     std::size_t maxBytes) {
+    if (maxBytes == 0 || maxBytes > 0x7FFFFFFF)
+        return std::nullopt;
+    OpenKey opened(root, key, KEY_QUERY_VALUE);
+    if (!opened)
+        return std::nullopt;
+    std::string buffer(maxBytes, '\0');
+    DWORD size = static_cast<DWORD>(maxBytes);
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    // A value stored without its terminating NUL fills the buffer to the last byte: keep
+    // the text within the buffer's capacity less its terminator.
+    std::size_t length = strnlen(buffer.data(), std::min<std::size_t>(size, maxBytes));
+    buffer.resize(std::min(length, maxBytes - 1));
+    return buffer;
+}
+
+std::optional<std::uint32_t> Win32Registry::readDword(RegRoot root, const std::string& key, const std::string& value) {
+    OpenKey opened(root, key, KEY_QUERY_VALUE);
+    if (!opened)
+        return std::nullopt;
+    DWORD data = 0;
+    DWORD size = sizeof data;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof data)
+        return std::nullopt;
+    return data;
+}
+
+std::optional<std::vector<std::string>> Win32Registry::subKeys(RegRoot root, const std::string& key) {
+    OpenKey opened(root, key, KEY_ENUMERATE_SUB_KEYS);
+    if (!opened)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (DWORD index = 0;; ++index) {
+        char name[256]; // key names hold at most 255 characters
+        DWORD length = sizeof name;
+        LONG result = RegEnumKeyExA(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, strnlen(name, std::min<std::size_t>(length, sizeof name - 1)));
+    }
+    return names;
+}
+
+bool Win32Registry::deleteValue(RegRoot root, const std::string& key, const std::string& value) {
+    OpenKey opened(root, key, KEY_SET_VALUE);
+    return opened && RegDeleteValueA(opened.get(), value.c_str()) == ERROR_SUCCESS;
+}
+
+std::uint64_t Win32Clock::unixSeconds() {
+    std::time_t now = std::time(nullptr);
+    return now < 0 ? 0 : static_cast<std::uint64_t>(now);
+}
+
+CalendarTime Win32Clock::utcNow() {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    return calendar(now);
+}
+
+CalendarTime Win32Clock::localNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return calendar(now);
+}
+
+std::uint32_t Win32Clock::tickCount() { return GetTickCount(); }
+
+void Win32Clock::sleep(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+} // namespace zov::win32

@@ -1,0 +1,70 @@
+// A frame that records what the run asked of it.
+#pragma once
+
+#include "ui/frame.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zov::sim {
+
+class FakeFrame : public FrameHost {
+  public:
+    WindowHandle handleValue = 0x5150;
+    bool createFails = false;
+    bool created = false, destroyed = false, visible = false, shown = false;
+    bool progress = false, progressVisible = false, busy = false, closeEnabled = true, minimizeBox = true;
+    int mainPercent = -1, secondaryPercent = -1;
+    std::vector<int> busyKinds;
+
+    // Makes the window's handle; the scenario tests register a simulated window here
+    // whose messages reach the installer.
+    std::function<WindowHandle()> makeWindow;
+
+    WindowHandle create() override {
+        if (createFails)
+            return 0;
+        created = true;
+        if (makeWindow)
+            handleValue = makeWindow();
+        return handleValue;
+    }
+    WindowHandle handle() override { return created ? handleValue : 0; }
+    void show(bool v) override {
+        shown = true;
+        visible = v;
+    }
+    void destroyFlash() override {}
+    void destroy() override { destroyed = true; }
+    void shutdownFramework() override {}
+    bool hasProgress() override { return progress; }
+    void createProgress() override { progress = true; }
+    void showProgress(bool) override { progressVisible = true; }
+    bool progressHidden() override { return progress && !progressVisible; }
+    void destroyProgress() override { progress = progressVisible = false; }
+    void setMainProgress(int p) override { mainPercent = p; }
+    void setSecondaryProgress(int p) override { secondaryPercent = p; }
+    void showSecondary(bool) override {}
+    void showBusy(int, int busyKind) override {
+        busy = true;
+        busyKinds.push_back(busyKind);
+    }
+    bool destroyBusy() override {
+        bool was = busy;
+        busy = false;
+        return was;
+    }
+    void setCloseEnabled(bool e) override { closeEnabled = e; }
+    void setMinimizeBox(bool p) override { minimizeBox = p; }
+    bool minimizedOrMaximized() override { return false; }
+    void bringToForeground() override {}
+    void drawProgressText(int) override {}
+    bool hasFlash() override { return false; }
+    bool loadMovieSection(const std::string&) override { return false; }
+    void gotoLabel(const std::string&, const std::string&) override {}
+    void playMovie() override {}
+    void pauseMovie() override {}
+};
+
+} // namespace zov::sim

@@ -1,0 +1,340 @@
+// Whole runs of the installer against the simulated machine.
+#include "app/installer.h"
+#include "sim/sim_machine.h"
+#include "ui/frame_messages.h"
+#include "unit/fake_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+using namespace zov;
+using zov::sim::Exited;
+using zov::sim::FakeFrame;
+using zov::sim::SimMachine;
+
+namespace {
+
+const std::string kEngine = "D:\\comp01.000";
+
+class InstallerRun : public ::testing::Test {
+  protected:
+    SimMachine sim;
+    FakeFrame frame;
+    Machine machine = sim.machine();
+    std::unique_ptr<InstallerApp> app;
+    std::string engineResult = "0";
+    bool engineWritesRc = true;
+    std::string engineRestart;
+
+    void SetUp() override {
+        sim.resources.data[175] = std::vector<std::uint8_t>(3000, 0x4d);
+        frame.makeWindow = [this] {
+            return sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
+                                         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+                                             std::intptr_t r = 0;
+                                             app->onFrameMessage(m, w, l, r);
+                                             return r;
+                                         });
+        };
+        sim.processes.registerProgram(kEngine, {[this](SimMachine& s, const std::string&) {
+                                                    std::string ini = s.tempFile("install.ini");
+                                                    if (engineWritesRc)
+                                                        s.profile.writeString(ini, "exit", "rc", engineResult);
+                                                    if (!engineRestart.empty())
+                                                        s.profile.writeString(ini, "exit", "RESTART", engineRestart);
+                                                    s.profile.writeString(ini, "DLLs", "progress.dll",
+                                                                          s.tempFile("progupd.dll"));
+                                                },
+                                                0, 2});
+    }
+
+    // Runs setup.exe with the command line; returns the exit code.
+    std::uint32_t run(const std::string& line) {
+        app = std::make_unique<InstallerApp>(machine, frame);
+        try {
+            app->run(line);
+        } catch (const Exited& e) {
+            return e.code;
+        }
+        ADD_FAILURE() << "the run returned instead of ending";
+        return 0xFFFFFFFF;
+    }
+
+    std::vector<std::string> engineCommandLines() const {
+        std::vector<std::string> lines;
+        for (const auto& start : sim.processes.starts)
+            if (start.commandLine.find("comp01.000") != std::string::npos)
+                lines.push_back(start.commandLine);
+        return lines;
+    }
+
+    std::vector<std::string> traceLines() const {
+        std::vector<std::string> lines;
+        for (const auto& l : sim.traceWire.lines)
+            lines.push_back(l.text);
+        return lines;
+    }
+
+    std::string history(const std::string& key) {
+        return sim.profile.readString("C:\\IPH.PH", "inst01", key, "<absent>", 1024);
+    }
+};
+
+TEST_F(InstallerRun, SilentRunInstallsAndCleansUp) {
+    EXPECT_EQ(run("/s"), 0u);
+    ASSERT_EQ(engineCommandLines().size(), 1u);
+    EXPECT_EQ(engineCommandLines()[0], "\"D:\\comp01.000\"");
+    EXPECT_FALSE(sim.files.fileExists(sim.tempFile("install.ini")));
+    EXPECT_FALSE(sim.files.fileExists(sim.tempFile("progupd.dll")));
+    EXPECT_FALSE(frame.visible);
+    EXPECT_EQ(history("pe"), "0");
+    EXPECT_EQ(history("ed"), "1");
+    EXPECT_EQ(sim.power.restartCalls, 0);
+    // A silent run never launches the client.
+    EXPECT_EQ(sim.processes.starts.size(), 1u);
+}
+
+TEST_F(InstallerRun, EveryEngineResultMapsToItsExitCode) {
+    const std::pair<std::string, std::uint32_t> table[] = {
+        {"0", 0},    {"1", 1151}, {"2", 112}, {"3", 1602}, {"4", 1067}, {"5", 126},
+        {"6", 1602}, {"7", 33},   {"8", 1314}, {"x", 1067}, {"7x", 33},
+    };
+    for (const auto& [rc, code] : table) {
+        SCOPED_TRACE(rc);
+        engineResult = rc;
+        EXPECT_EQ(run("/s"), code);
+        EXPECT_EQ(history("ed"), rc == "0" ? "1" : "0") << "only success is recorded as success";
+        sim.files.removeFile("C:\\IPH.PH");
+    }
+}
+
+TEST_F(InstallerRun, EngineWithoutRcEndsWith1067EvenWhenAnOldRcWasLeftBehind) {
+    sim.profile.writeString(sim.tempFile("install.ini"), "exit", "rc", "0");
+    engineWritesRc = false;
+    EXPECT_EQ(run("/s"), 1067u);
+}
+
+TEST_F(InstallerRun, EngineArgumentsFromTheSwitches) {
+    const std::pair<std::string, std::string> table[] = {
+        {"/s /x foo", "\"D:\\comp01.000\" /xfoo"},
+        {"-j", "\"D:\\comp01.000\" -j"},
+        {"-z", "\"D:\\comp01.000\" -z"},
+        {"-j -z", "\"D:\\comp01.000\" -z"},
+        {"-? C:\\copy.ini", "\"D:\\comp01.000\" -?"},
+    };
+    for (const auto& [line, expected] : table) {
+        SCOPED_TRACE(line);
+        sim.processes.starts.clear();
+        EXPECT_EQ(run(line), 0u);
+        ASSERT_EQ(engineCommandLines().size(), 1u);
+        EXPECT_EQ(engineCommandLines()[0], expected);
+    }
+}
+
+TEST_F(InstallerRun, FrameShownForSlashXAndDashJButHiddenForSilentAndSettingsCopy) {
+    run("/s /x foo");
+    EXPECT_TRUE(frame.visible);
+    run("-z -j");
+    EXPECT_TRUE(frame.visible);
+    EXPECT_TRUE(app->session().silent);
+    run("-? C:\\copy.ini");
+    EXPECT_FALSE(frame.visible);
+}
+
+TEST_F(InstallerRun, SettingsCopyIsMadeAndPostInstallSkipped) {
+    sim.files.writeText("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk", "stale");
+    EXPECT_EQ(run("-? C:\\copy.ini"), 0u);
+    std::string copy = sim.readText("C:\\copy.ini");
+    EXPECT_NE(copy.find("[enter]"), std::string::npos);
+    EXPECT_NE(copy.find("rc=0"), std::string::npos);
+    EXPECT_TRUE(sim.files.fileExists("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk"));
+}
+
+TEST_F(InstallerRun, RetryShortcutIsCreatedAndRemovedAfterSuccess) {
+    sim.windows.onPump = [](SimMachine& s) {
+        // While the engine runs the shortcut must already be on the desktop.
+        if (s.processes.starts.size() == 1) {
+            EXPECT_TRUE(s.files.fileExists("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk"));
+        }
+    };
+    EXPECT_EQ(run("/s"), 0u);
+    EXPECT_FALSE(sim.files.fileExists("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk"));
+}
+
+TEST_F(InstallerRun, RetryShortcutStaysAfterAFailure) {
+    engineResult = "3";
+    EXPECT_EQ(run("/s"), 1602u);
+    EXPECT_TRUE(sim.files.fileExists("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk"));
+}
+
+TEST_F(InstallerRun, NotAdminRemovesTheRetryShortcutInAnUnattendedRun) {
+    engineResult = "8";
+    EXPECT_EQ(run("/s"), 1314u);
+    EXPECT_FALSE(sim.files.fileExists("C:\\Users\\user\\Desktop\\Retry ZOV 9.0 VR.lnk"));
+    EXPECT_TRUE(sim.windows.boxes.empty());
+}
+
+TEST_F(InstallerRun, MissingEngineEndsWithTwo) {
+    sim.processes.programs.clear();
+    EXPECT_EQ(run("/s"), 2u);
+}
+
+TEST_F(InstallerRun, MissingProgressComponentEndsWith1612) {
+    sim.resources.data.clear();
+    EXPECT_EQ(run("/s"), 1612u);
+    EXPECT_TRUE(engineCommandLines().empty());
+}
+
+TEST_F(InstallerRun, UnwritableTemporaryFolderEndsWith29) {
+    sim.files.readOnlyPrefixes.push_back(sim.system.temp);
+    EXPECT_EQ(run("/s"), 29u);
+    EXPECT_TRUE(engineCommandLines().empty());
+}
+
+TEST_F(InstallerRun, RestartRequestInASilentRunGivesZeroAndNoRestart) {
+    engineRestart = "Y";
+    EXPECT_EQ(run("/s"), 0u);
+    EXPECT_EQ(sim.power.restartCalls, 0);
+}
+
+TEST_F(InstallerRun, InteractiveSuccessLaunchesTheClientMaximised) {
+    EXPECT_EQ(run(""), 0u);
+    ASSERT_EQ(sim.processes.starts.size(), 2u);
+    EXPECT_EQ(sim.processes.starts[1].commandLine, "C:\\Program Files\\ZOV 9.0\\DAD.exe");
+    EXPECT_TRUE(sim.processes.starts[1].showMaximized);
+    EXPECT_TRUE(frame.visible);
+}
+
+TEST_F(InstallerRun, InteractiveRestartRequestRestartsWithoutLaunch) {
+    engineRestart = "Y";
+    EXPECT_EQ(run(""), 3010u);
+    EXPECT_EQ(sim.power.restartCalls, 1);
+    EXPECT_EQ(sim.power.privilegeCalls, 1);
+    EXPECT_EQ(sim.processes.starts.size(), 1u);
+    ASSERT_FALSE(sim.windows.boxes.empty());
+    EXPECT_EQ(sim.windows.boxes.back().text, "Windows must be restarted to complete the installation.");
+    EXPECT_EQ(history("pe"), "3010");
+}
+
+TEST_F(InstallerRun, LowerCaseRestartValueDoesNotRestart) {
+    engineRestart = "yes";
+    EXPECT_EQ(run(""), 0u);
+    EXPECT_EQ(sim.power.restartCalls, 0);
+}
+
+TEST_F(InstallerRun, DashTSkipsTheLaunch) {
+    sim.traceWire.monitor = 0x99;
+    EXPECT_EQ(run("-t"), 0u);
+    EXPECT_EQ(sim.processes.starts.size(), 1u);
+    auto lines = traceLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "client launch will be skipped"), lines.end());
+}
+
+TEST_F(InstallerRun, InteractiveFailureShowsItsMessageAndRecordsItsEvent) {
+    engineResult = "5";
+    EXPECT_EQ(run(""), 126u);
+    ASSERT_EQ(sim.windows.boxes.size(), 1u);
+    EXPECT_EQ(sim.windows.boxes[0].kind, BoxKind::Notice);
+    EXPECT_NE(history("sc").find(":147"), std::string::npos);
+    EXPECT_EQ(sim.processes.starts.size(), 1u);
+}
+
+TEST_F(InstallerRun, FrameThatCannotBeCreatedEndsWith14) {
+    frame.createFails = true;
+    EXPECT_EQ(run("/s"), 14u);
+}
+
+TEST_F(InstallerRun, TraceFollowsTheStartUpStagesInOrder) {
+    sim.traceWire.monitor = 0x99;
+    EXPECT_EQ(run("/s"), 0u);
+    const std::vector<std::string> expected = {"Tracer Sender Window Created",
+                                               "",
+                                               "Tracing Started",
+                                               "Creating main frame window...",
+                                               "FrameWindow Created",
+                                               "Initializing installer...",
+                                               "installer inited",
+                                               "Creating retry icon...",
+                                               "ok",
+                                               "Running system checks:",
+                                               "System checks complete",
+                                               "CScript:Execute() - CreateProcess() creating script process",
+                                               "Running post-installation...",
+                                               "Exiting...",
+                                               "Outputting final log data ...",
+                                               "Cleaning up...",
+                                               "Exiting, 0"};
+    auto lines = traceLines();
+    auto it = lines.begin();
+    for (const auto& want : expected) {
+        it = std::find(it, lines.end(), want);
+        ASSERT_NE(it, lines.end()) << "missing or out of order: '" << want << "'";
+    }
+    EXPECT_EQ(sim.traceWire.lines.front().sender, 0) << "the first line goes out before the sender is known";
+}
+
+TEST_F(InstallerRun, ViewerThatStopsAnsweringDoesNotStopTheRun) {
+    sim.traceWire.monitor = 0x99;
+    sim.traceWire.answerLines = 5;
+    EXPECT_EQ(run("/s"), 0u);
+    EXPECT_EQ(sim.traceWire.lines.size(), 5u);
+}
+
+class CoordinatedRun : public InstallerRun {
+  protected:
+    // A coordinating process moves the frame to phase 2 at once, then answers go or cancel.
+    void coordinate(std::uintptr_t answer) {
+        sim.windows.onPump = [this, answer](SimMachine& s) {
+            WindowHandle frameWindow = frame.handleValue;
+            if (app->session().installPhase != 2)
+                s.windows.sendMessage(frameWindow, msg::SetInstallPhase, 0, 2);
+            else if (s.processes.starts.empty() && !app->frameLogic().coordinationAnswered())
+                s.windows.sendMessage(frameWindow, msg::EngineDone, answer, 0);
+        };
+    }
+};
+
+TEST_F(CoordinatedRun, GoRunsTheEngineWithPhaseTwoArgument) {
+    // The phase arrives while the frame is being created, before the checks.
+    frame.makeWindow = [this] {
+        WindowHandle h = sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
+                                               [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+                                                   std::intptr_t r = 0;
+                                                   app->onFrameMessage(m, w, l, r);
+                                                   return r;
+                                               });
+        frame.handleValue = h;
+        std::intptr_t r = 0;
+        app->onFrameMessage(msg::SetInstallPhase, 0, 2, r);
+        return h;
+    };
+    coordinate(0);
+    EXPECT_EQ(run("/s"), 0u);
+    ASSERT_EQ(engineCommandLines().size(), 1u);
+    EXPECT_EQ(engineCommandLines()[0], "\"D:\\comp01.000\" -y2");
+    EXPECT_EQ(sim.kernel.events.count("_ZOV_TPI_CI_READY"), 1u);
+    EXPECT_EQ(sim.windows.messagesOf(msg::InitProgress).size(), 1u);
+}
+
+TEST_F(CoordinatedRun, CancelEndsWith1602WithoutTheEngine) {
+    frame.makeWindow = [this] {
+        WindowHandle h = sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
+                                               [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
+                                                   std::intptr_t r = 0;
+                                                   app->onFrameMessage(m, w, l, r);
+                                                   return r;
+                                               });
+        frame.handleValue = h;
+        std::intptr_t r = 0;
+        app->onFrameMessage(msg::SetInstallPhase, 0, 2, r);
+        return h;
+    };
+    coordinate(1);
+    EXPECT_EQ(run("/s"), 1602u);
+    EXPECT_TRUE(engineCommandLines().empty());
+}
+
+} // namespace
