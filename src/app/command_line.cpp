@@ -9,11 +9,13 @@ bool isTokenEnd(char c) {
     return c == '"' || c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r' || c == '\f';
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r' || c == '\f'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r' || c == '\f';
+}
 
 constexpr std::array<const char*, 5> kSlashFlags = {"/s", "/notlbar", "/nodskbr", "/oem1", "/oem2"};
 constexpr std::array<const char*, 13> kDashFlags = {"-a", "-d", "-e", "-eu", "-f", "-j", "-k",
-                                                    "-m", "-n", "-p", "-t", "-u", "-z"};
+                                                    "-m", "-n", "-p", "-t",  "-u", "-z"};
 constexpr std::array<const char*, 6> kDashValued = {"-?", "-b", "-g", "-h", "-o", "-v"};
 
 template <std::size_t N> bool contains(const std::array<const char*, N>& names, const std::string& token) {

@@ -18,10 +18,10 @@ class Prompts {
         : windows_(windows), strings_(strings), silent_(silent) {}
 
     std::string text(unsigned id) const;
-    void notice(const std::string& text);                 // OK only; nothing when silent
-    bool question(const std::string& text);                // Yes/No; Yes when silent
-    bool error(const std::string& text);                   // Retry/Cancel: true = Retry; Cancel when silent
-    bool warning(const std::string& text);                 // OK/Cancel: true = OK; OK when silent
+    void notice(const std::string& text);   // OK only; nothing when silent
+    bool question(const std::string& text); // Yes/No; Yes when silent
+    bool error(const std::string& text);    // Retry/Cancel: true = Retry; Cancel when silent
+    bool warning(const std::string& text);  // OK/Cancel: true = OK; OK when silent
     void notice(unsigned id) { notice(text(id)); }
     bool question(unsigned id) { return question(text(id)); }
 

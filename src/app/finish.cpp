@@ -12,7 +12,8 @@ namespace {
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -139,7 +140,9 @@ bool InstallerApp::removeRetryShortcutIn(const std::optional<std::string>& folde
     return machine_.files.removeFile(*folder + "\\" + stringAt(1289) + ".lnk");
 }
 
-bool InstallerApp::removeRetryShortcut() { return removeRetryShortcutIn(retryShortcutFolder()); }
+bool InstallerApp::removeRetryShortcut() {
+    return removeRetryShortcutIn(retryShortcutFolder());
+}
 
 bool InstallerApp::removeCommonRetryShortcut() {
     return removeRetryShortcutIn(machine_.registry.readString(

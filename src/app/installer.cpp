@@ -18,7 +18,8 @@ const char* const kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersi
 
 bool equalsIgnoringCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -33,9 +34,10 @@ InstallerApp::InstallerApp(Machine& machine, FrameHost& frame)
     : machine_(machine), frame_(frame),
       commandLine_([&machine](const std::string& root) { return machine.files.exists(root); }),
       trace_(machine.traceWire, machine.clock, machine.system),
-      history_({machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"),
-      prompts_(machine.windows, machine.strings, session_.silent),
-      run_{machine, trace_, history_, prompts_, *this, abort_},
+      history_({machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0",
+               "4327.271"),
+      prompts_(machine.windows, machine.strings, session_.silent), run_{machine,  trace_, history_,
+                                                                        prompts_, *this,  abort_},
       settings_(machine.profile, machine.files, SettingsFile::pathIn(machine.system.tempPath())),
       scanner_(run_, session_), os_(machine.system.osVersion()) {
     frameLogic_ = std::make_unique<FrameLogic>(run_, session_, frame_, settings_.path());
@@ -179,7 +181,8 @@ void InstallerApp::computeSessionDefaults() {
     }
     // 4. The program-files folder name, without its drive.
     std::string programFiles = "Program Files\\";
-    if (auto value = machine_.registry.readString(RegRoot::LocalMachine, kCurrentVersionKey, "ProgramFilesDir")) {
+    if (auto value =
+            machine_.registry.readString(RegRoot::LocalMachine, kCurrentVersionKey, "ProgramFilesDir")) {
         std::size_t slash = value->find('\\');
         if (slash != std::string::npos)
             programFiles = value->substr(slash + 1) + "\\";
@@ -198,8 +201,8 @@ void InstallerApp::computeSessionDefaults() {
         s.installType = 'C';
     // 7.
     if (!s.installDirectory.empty() && machine_.files.exists(s.installDirectory))
-        s.installDirectory =
-            uniqueDirectory(s.installDirectory, [this](const std::string& p) { return machine_.files.exists(p); });
+        s.installDirectory = uniqueDirectory(
+            s.installDirectory, [this](const std::string& p) { return machine_.files.exists(p); });
     // 8, 9.
     s.installerPath = machine_.system.modulePath();
     splitBuild(s.build, s.superBuild, s.subBuild, s.revision);
@@ -330,7 +333,8 @@ void InstallerApp::createRetryShortcut() {
     std::optional<std::string> folder = retryShortcutFolder();
     if (!folder || !machine_.files.exists(session_.installerPath))
         return;
-    machine_.shell.createShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath, stringAt(2));
+    machine_.shell.createShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
+                                  stringAt(2));
 }
 
 void InstallerApp::writeAddOnChoice() {
@@ -349,10 +353,12 @@ void InstallerApp::setDdeq() {
     std::string programFiles;
     if (auto folder = machine_.shell.programFilesFolder())
         programFiles = *folder;
-    else if (auto value = machine_.registry.readString(RegRoot::LocalMachine, kCurrentVersionKey, "ProgramFilesDir"))
+    else if (auto value =
+                 machine_.registry.readString(RegRoot::LocalMachine, kCurrentVersionKey, "ProgramFilesDir"))
         programFiles = *value;
-    history_.SetValue("DDEq",
-                      equalsIgnoringCase(session_.installDirectory, programFiles + "\\" + stringAt(30)) ? "1" : "0");
+    history_.SetValue(
+        "DDEq",
+        equalsIgnoringCase(session_.installDirectory, programFiles + "\\" + stringAt(30)) ? "1" : "0");
 }
 
 void InstallerApp::writeProgressComponentOrFail() {

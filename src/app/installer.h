@@ -32,7 +32,8 @@ class InstallerApp final : public Finisher {
     [[noreturn]] void restartExit(std::uint32_t exitCode) override;
 
     // Routed here by the frame window's procedure.
-    bool onFrameMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result);
+    bool onFrameMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                        std::intptr_t& result);
 
     // Pieces exposed for the scenario tests.
     void computeSessionDefaults();

@@ -30,6 +30,8 @@ EngineResult classify(char code) {
     return EngineResult::Error;
 }
 
-const ResultRow& resultRow(char code) { return kRows[static_cast<int>(classify(code))]; }
+const ResultRow& resultRow(char code) {
+    return kRows[static_cast<int>(classify(code))];
+}
 
 } // namespace zov

@@ -20,13 +20,13 @@ enum class EngineResult {
 
 struct ResultRow {
     EngineResult result;
-    const char* name;             // RESULT_ name
-    const char* wizardTrace;      // "gScript.Execute returned ..." on the wizard path
-    unsigned wizardMessage;       // string id shown on the wizard path, 0 = none
-    unsigned wizardEvent;         // history event on the wizard path, 0 = none
+    const char* name;        // RESULT_ name
+    const char* wizardTrace; // "gScript.Execute returned ..." on the wizard path
+    unsigned wizardMessage;  // string id shown on the wizard path, 0 = none
+    unsigned wizardEvent;    // history event on the wizard path, 0 = none
     std::uint32_t exitCode;
-    const char* endTrace;         // extra trace at the end of every path, or nullptr
-    int assertLine;               // failed assertion "FALSE" in "install" before endTrace, 0 = none
+    const char* endTrace; // extra trace at the end of every path, or nullptr
+    int assertLine;       // failed assertion "FALSE" in "install" before endTrace, 0 = none
 };
 
 EngineResult classify(char code);

@@ -57,8 +57,8 @@ bool InstallerApp::engineRunLoop() {
         settings_.write(session_);
         setDdeq();
         if (!session_.upgradeTargetFixed && session_.installType == 'C') {
-            trace_.printf("Upgrading from Client Version '%s' (Codebase '%s')", session_.upgradeBuildText.c_str(),
-                          session_.upgradeCodebaseText.c_str());
+            trace_.printf("Upgrading from Client Version '%s' (Codebase '%s')",
+                          session_.upgradeBuildText.c_str(), session_.upgradeCodebaseText.c_str());
             trace_.printf("Location of client to upgrade '%s'", session_.upgradeDirectory.c_str());
             history_.SetValue("upc", session_.upgradeCodebaseText);
             history_.SetValue("ucb", session_.upgradeBuildText);
@@ -128,7 +128,8 @@ void InstallerApp::traceDiskFigures() {
     };
     int required = size("system sizes", "basesys") + size("system sizes", "noncoresys") +
                    size("system sizes", "netfiles") + size("system sizes", "browsersys") +
-                   size("system sizes", "upgrade") + size("system sizes", "download") + size("system sizes", "other");
+                   size("system sizes", "upgrade") + size("system sizes", "download") +
+                   size("system sizes", "other");
     int requiredInstall = size("install sizes", "base") + size("install sizes", "noncore") +
                           size("install sizes", "netfiles") + size("install sizes", "browseralt") +
                           size("install sizes", "other");

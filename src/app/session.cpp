@@ -18,7 +18,8 @@ void splitBuild(const std::string& build, std::string& superBuild, std::string& 
         revision = build[p];
 }
 
-std::string uniqueDirectory(const std::string& directory, const std::function<bool(const std::string&)>& exists) {
+std::string uniqueDirectory(const std::string& directory,
+                            const std::function<bool(const std::string&)>& exists) {
     constexpr std::size_t kMaxPath = 259;
     std::string tried = directory;
     for (std::string prefix; directory.size() + prefix.size() + 1 <= kMaxPath; prefix += 'a') {

@@ -53,7 +53,7 @@ struct InstallSession {
     bool screenReader = false;
     bool noFlash = false; // "-f"
 
-    std::string installerPath; // INSTEXE
+    std::string installerPath;    // INSTEXE
     std::string settingsCopyPath; // "-?"
     bool hasSettingsCopy = false;
     std::string xArgument; // "/x"
@@ -69,6 +69,7 @@ void splitBuild(const std::string& build, std::string& superBuild, std::string& 
 
 // The first name of "<dir>", "<dir>a".."<dir>z", "<dir>aa".."<dir>az", "<dir>aaa".. that
 // does not exist. Stops after a bounded number of tries and returns the last one tried.
-std::string uniqueDirectory(const std::string& directory, const std::function<bool(const std::string&)>& exists);
+std::string uniqueDirectory(const std::string& directory,
+                            const std::function<bool(const std::string&)>& exists);
 
 } // namespace zov

@@ -6,7 +6,9 @@
 namespace zov {
 namespace {
 
-std::string letter(char c) { return c == '\0' ? std::string() : std::string(1, c); }
+std::string letter(char c) {
+    return c == '\0' ? std::string() : std::string(1, c);
+}
 
 } // namespace
 

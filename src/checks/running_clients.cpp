@@ -2,11 +2,17 @@
 
 namespace zov {
 
-bool RunningClients::anyClientPresent() { return false; }
+bool RunningClients::anyClientPresent() {
+    return false;
+}
 
-ProcessHandle RunningClients::findClientProcess(const std::string&) { return {}; }
+ProcessHandle RunningClients::findClientProcess(const std::string&) {
+    return {};
+}
 
-int RunningClients::ShutdownClient() { return 0; }
+int RunningClients::ShutdownClient() {
+    return 0;
+}
 
 void RunningClients::startPipeServer(const std::string&) {}
 

@@ -68,12 +68,14 @@ std::string Trace::lastErrorLine(std::uint32_t code, const std::string& systemTe
     char buffer[kLastErrorBuffer];
     // "%ld" of a DWORD reads it as a signed 32-bit number on Windows (codes with the high
     // bit set come out negative); the same cast keeps the line identical on 64-bit longs.
-    std::snprintf(buffer, sizeof buffer, "Last Error: %ld-%s", static_cast<long>(static_cast<std::int32_t>(code)),
-                  systemText.c_str());
+    std::snprintf(buffer, sizeof buffer, "Last Error: %ld-%s",
+                  static_cast<long>(static_cast<std::int32_t>(code)), systemText.c_str());
     return buffer;
 }
 
-void Trace::lastError() { lastError(system_.lastError()); }
+void Trace::lastError() {
+    lastError(system_.lastError());
+}
 
 void Trace::lastError(std::uint32_t code) {
     if (on())
@@ -93,7 +95,8 @@ std::string Trace::shortSourceName(const std::string& file) {
 void Trace::assertion(bool condition, const char* expression, const char* sourceFile, int lineNumber) {
     if (condition || !on())
         return;
-    printf("ASSERT FAILED in %s line %d  -->> '%s'", shortSourceName(sourceFile).c_str(), lineNumber, expression);
+    printf("ASSERT FAILED in %s line %d  -->> '%s'", shortSourceName(sourceFile).c_str(), lineNumber,
+           expression);
 }
 
 } // namespace zov

@@ -16,7 +16,8 @@ class Trace {
     static constexpr std::size_t kLineBuffer = 1024;     // formatted lines: at most 1023 characters
     static constexpr std::size_t kLastErrorBuffer = 256; // the last-error line: at most 255
 
-    Trace(TraceTransport& wire, Clock& clock, SystemInfo& system) : wire_(wire), clock_(clock), system_(system) {}
+    Trace(TraceTransport& wire, Clock& clock, SystemInfo& system)
+        : wire_(wire), clock_(clock), system_(system) {}
 
     // TraceStart: finds the viewer; when there is one, makes the sender window (unless given).
     void start(WindowHandle sender = 0);
@@ -25,8 +26,8 @@ class Trace {
     void line(const std::string& text); // TraceLine
     // Trace: printf-style, cut to the 1024-byte buffer. Returns 0 when tracing is off.
     int printf(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void time();                      // TraceTime
-    void lastError();                 // TraceLastError with the calling thread's error
+    void time();      // TraceTime
+    void lastError(); // TraceLastError with the calling thread's error
     void lastError(std::uint32_t code);
     void assertion(bool condition, const char* expression, const char* sourceFile, int lineNumber);
 

@@ -2,11 +2,17 @@
 
 namespace zov {
 
-std::optional<std::string> ClientScanner::FindLastRegisteredClient() { return std::nullopt; }
+std::optional<std::string> ClientScanner::FindLastRegisteredClient() {
+    return std::nullopt;
+}
 
-bool ClientScanner::TestClientFolder(const std::string&, bool) { return false; }
+bool ClientScanner::TestClientFolder(const std::string&, bool) {
+    return false;
+}
 
-std::optional<std::string> ClientScanner::CheckRegisteredClient() { return std::nullopt; }
+std::optional<std::string> ClientScanner::CheckRegisteredClient() {
+    return std::nullopt;
+}
 
 void ClientScanner::ReadUpgradeClient(const std::string&) {}
 

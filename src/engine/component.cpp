@@ -8,8 +8,9 @@ namespace {
 const char* const kDamaged = "This copy of ZOV cannot be installed because the installation file is damaged.";
 const char* const kLowResources =
     "Your computer is low on resources.\n\nPlease close any running programs and click 'Retry' to continue.";
-const char* const kDiskFull = "Your hard drive does not have enough free disk space to install the ZOV software.\n\n"
-                              "You will need to free up additional space on your hard drive before continuing.";
+const char* const kDiskFull =
+    "Your hard drive does not have enough free disk space to install the ZOV software.\n\n"
+    "You will need to free up additional space on your hard drive before continuing.";
 
 } // namespace
 

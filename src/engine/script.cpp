@@ -28,10 +28,12 @@ char CScript::Execute(RunContext& run, const std::string& settingsFile) {
     ProcessHandle engine = run.m.processes.start(commandLine(), false);
     if (!engine) {
         if (run.trace.on()) {
-            run.trace.printf("CScript::Execute() -- CreateProcess() failed for file %s\n", programPath_.c_str());
+            run.trace.printf("CScript::Execute() -- CreateProcess() failed for file %s\n",
+                             programPath_.c_str());
             run.trace.lastError();
         }
-        run.prompts.notice("This copy of ZOV cannot be installed because an installation file is missing or damaged.");
+        run.prompts.notice(
+            "This copy of ZOV cannot be installed because an installation file is missing or damaged.");
         run.fail(2);
     }
     // Wait without a time limit, keeping the frame alive for the engine's progress messages.

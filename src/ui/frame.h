@@ -61,7 +61,9 @@ class FrameLogic {
 
     bool coordinationAnswered() const { return coordinationAnswered_; }
     bool coordinationCancel() const { return coordinationCancel_; }
-    void requestCancel() { cancelRequest_ = true; } // the progress dialog's Cancel, or Close while the engine runs
+    void requestCancel() {
+        cancelRequest_ = true;
+    } // the progress dialog's Cancel, or Close while the engine runs
     bool cancelRequested() const { return cancelRequest_; }
     bool progressShown() const { return progressShown_; }
     void setBusyBeforeEngine(bool on) { busyBeforeEngine_ = on; }

@@ -4,13 +4,18 @@
 namespace zov {
 namespace {
 
-int clampPercent(std::intptr_t p) { return (p < 0 || p > 100) ? 0 : static_cast<int>(p); }
+int clampPercent(std::intptr_t p) {
+    return (p < 0 || p > 100) ? 0 : static_cast<int>(p);
+}
 
 } // namespace
 
-void FrameLogic::postToFrame(std::uint32_t message) { run_.m.windows.postMessage(session_.frame, message, 0, 0); }
+void FrameLogic::postToFrame(std::uint32_t message) {
+    run_.m.windows.postMessage(session_.frame, message, 0, 0);
+}
 
-bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) {
+bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
+                        std::intptr_t& result) {
     Trace& trace = run_.trace;
     result = 0;
     switch (message) {
@@ -127,10 +132,11 @@ void FrameLogic::onClose() {
     }
     if (!session_.silent) {
         run_.history.RecordEvent(128);
-        bool resume = run_.m.windows.messageBox(BoxKind::Question,
-                                                "Remember - there's no risk and no obligation during your FREE "
-                                                "trial!\n\nWould you like to Resume setup?",
-                                                run_.prompts.text(2)) == BoxAnswer::Yes;
+        bool resume =
+            run_.m.windows.messageBox(BoxKind::Question,
+                                      "Remember - there's no risk and no obligation during your FREE "
+                                      "trial!\n\nWould you like to Resume setup?",
+                                      run_.prompts.text(2)) == BoxAnswer::Yes;
         if (resume) {
             run_.abort = false;
             return;

@@ -53,7 +53,9 @@ TEST(CommandLine, ValuedSwitchAtTheEndGetsEmptyArgument) {
     EXPECT_EQ(parsed("-b \"unterminated").value("-b"), "");
 }
 
-TEST(CommandLine, LastValueWins) { EXPECT_EQ(parsed("-g C:\\One -g C:\\Two").value("-g"), "C:\\Two"); }
+TEST(CommandLine, LastValueWins) {
+    EXPECT_EQ(parsed("-g C:\\One -g C:\\Two").value("-g"), "C:\\Two");
+}
 
 TEST(CommandLine, UnknownCandidatesAndDashesInsidePathsAreDropped) {
     auto cl = parsed("-g C:\\my-stuff\\dir /q -zz -eu");

@@ -39,16 +39,16 @@ class InstallerRun : public ::testing::Test {
                                              return r;
                                          });
         };
-        sim.processes.registerProgram(kEngine, {[this](SimMachine& s, const std::string&) {
-                                                    std::string ini = s.tempFile("install.ini");
-                                                    if (engineWritesRc)
-                                                        s.profile.writeString(ini, "exit", "rc", engineResult);
-                                                    if (!engineRestart.empty())
-                                                        s.profile.writeString(ini, "exit", "RESTART", engineRestart);
-                                                    s.profile.writeString(ini, "DLLs", "progress.dll",
-                                                                          s.tempFile("progupd.dll"));
-                                                },
-                                                0, 2});
+        sim.processes.registerProgram(
+            kEngine, {[this](SimMachine& s, const std::string&) {
+                          std::string ini = s.tempFile("install.ini");
+                          if (engineWritesRc)
+                              s.profile.writeString(ini, "exit", "rc", engineResult);
+                          if (!engineRestart.empty())
+                              s.profile.writeString(ini, "exit", "RESTART", engineRestart);
+                          s.profile.writeString(ini, "DLLs", "progress.dll", s.tempFile("progupd.dll"));
+                      },
+                      0, 2});
     }
 
     // Runs setup.exe with the command line; returns the exit code.
@@ -99,7 +99,7 @@ TEST_F(InstallerRun, SilentRunInstallsAndCleansUp) {
 
 TEST_F(InstallerRun, EveryEngineResultMapsToItsExitCode) {
     const std::pair<std::string, std::uint32_t> table[] = {
-        {"0", 0},    {"1", 1151}, {"2", 112}, {"3", 1602}, {"4", 1067}, {"5", 126},
+        {"0", 0},    {"1", 1151}, {"2", 112},  {"3", 1602}, {"4", 1067}, {"5", 126},
         {"6", 1602}, {"7", 33},   {"8", 1314}, {"x", 1067}, {"7x", 33},
     };
     for (const auto& [rc, code] : table) {

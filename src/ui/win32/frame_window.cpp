@@ -12,12 +12,18 @@ constexpr int kPanelHeight = 120;
 
 unsigned busyTextId(int busyKind) {
     switch (busyKind) {
-    case 1: return 1310;
-    case 2: return 1334;
-    case 3: return 1320;
-    case 5: return 1353;
-    case 6: return 38;
-    default: return 1047;
+    case 1:
+        return 1310;
+    case 2:
+        return 1334;
+    case 3:
+        return 1320;
+    case 5:
+        return 1353;
+    case 6:
+        return 38;
+    default:
+        return 1047;
     }
 }
 
@@ -38,8 +44,8 @@ WindowHandle FrameWindow::create() {
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return 0;
     std::string title = strings_.get(2);
-    hwnd_ = CreateWindowA(className_.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                          CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    hwnd_ = CreateWindowA(className_.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr)
         return 0;
     font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -79,8 +85,8 @@ void FrameWindow::createProgress() {
     std::string caption = strings_.get(1312);
     HWND label = CreateWindowA("STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE, 12, 10, 200, 18, progress_,
                                nullptr, instance_, nullptr);
-    mainBar_ = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 12, 34, kPanelWidth - 80, 18, progress_,
-                             reinterpret_cast<HMENU>(1064), instance_, nullptr);
+    mainBar_ = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 12, 34, kPanelWidth - 80, 18,
+                             progress_, reinterpret_cast<HMENU>(1064), instance_, nullptr);
     mainText_ = CreateWindowA("STATIC", "0%", WS_CHILD | WS_VISIBLE, kPanelWidth - 60, 34, 44, 18, progress_,
                               reinterpret_cast<HMENU>(1070), instance_, nullptr);
     secondaryBar_ = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD, 12, 64, kPanelWidth - 80, 14, progress_,
@@ -110,7 +116,9 @@ void FrameWindow::showProgress(bool) {
         ShowWindow(progress_, SW_SHOW);
 }
 
-bool FrameWindow::progressHidden() { return progress_ != nullptr && !IsWindowVisible(progress_); }
+bool FrameWindow::progressHidden() {
+    return progress_ != nullptr && !IsWindowVisible(progress_);
+}
 
 void FrameWindow::destroyProgress() {
     if (progress_ != nullptr)
@@ -147,8 +155,8 @@ void FrameWindow::showBusy(int, int busyKind) {
     if (hwnd_ == nullptr)
         return;
     std::string text = strings_.get(busyTextId(busyKind));
-    busy_ = CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 0, 0,
-                            400, 160, hwnd_, reinterpret_cast<HMENU>(1049), instance_, nullptr);
+    busy_ = CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 0,
+                            0, 400, 160, hwnd_, reinterpret_cast<HMENU>(1049), instance_, nullptr);
     SendMessageA(busy_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     layout();
     UpdateWindow(busy_);
@@ -164,7 +172,8 @@ bool FrameWindow::destroyBusy() {
 
 void FrameWindow::setCloseEnabled(bool enabled) {
     if (hwnd_ != nullptr)
-        EnableMenuItem(GetSystemMenu(hwnd_, FALSE), SC_CLOSE, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+        EnableMenuItem(GetSystemMenu(hwnd_, FALSE), SC_CLOSE,
+                       MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void FrameWindow::setMinimizeBox(bool present) {
@@ -175,7 +184,9 @@ void FrameWindow::setMinimizeBox(bool present) {
     SetWindowLongPtrA(hwnd_, GWL_STYLE, style);
 }
 
-bool FrameWindow::minimizedOrMaximized() { return hwnd_ != nullptr && (IsIconic(hwnd_) || IsZoomed(hwnd_)); }
+bool FrameWindow::minimizedOrMaximized() {
+    return hwnd_ != nullptr && (IsIconic(hwnd_) || IsZoomed(hwnd_));
+}
 
 void FrameWindow::bringToForeground() {
     if (hwnd_ != nullptr)

@@ -57,7 +57,7 @@ class FrameWindow final : public FrameHost {
     HINSTANCE instance_;
     StringTable& strings_;
     HWND hwnd_ = nullptr;
-    HWND progress_ = nullptr;     // panel holding the bars
+    HWND progress_ = nullptr; // panel holding the bars
     HWND mainBar_ = nullptr, mainText_ = nullptr;
     HWND secondaryBar_ = nullptr;
     HWND busy_ = nullptr;

@@ -1,0 +1,183 @@
+// The frame's message protocol with the engine, its progress module and a coordinator.
+#include "app/context.h"
+#include "sim/sim_machine.h"
+#include "ui/frame.h"
+#include "ui/frame_messages.h"
+#include "unit/fake_frame.h"
+
+#include <gtest/gtest.h>
+
+using namespace zov;
+using zov::sim::Exited;
+using zov::sim::FakeFrame;
+using zov::sim::SimMachine;
+
+namespace {
+
+class NoFinish : public Finisher {
+  public:
+    void finish(std::uint32_t code) override { throw Exited{code}; }
+    void restartExit(std::uint32_t code) override { throw Exited{code}; }
+};
+
+class Frame : public ::testing::Test {
+  protected:
+    SimMachine sim;
+    Machine machine = sim.machine();
+    Trace trace{machine.traceWire, machine.clock, machine.system};
+    CInstallHistory history{
+        {machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"};
+    InstallSession session;
+    Prompts prompts{machine.windows, machine.strings, session.silent};
+    NoFinish finisher;
+    bool abort = false;
+    RunContext run{machine, trace, history, prompts, finisher, abort};
+    FakeFrame view;
+    std::string ini = sim.tempFile("install.ini");
+    FrameLogic logic{run, session, view, ini};
+
+    void SetUp() override { session.frame = 0x5150; }
+
+    std::intptr_t send(std::uint32_t message, std::uintptr_t w = 0, std::intptr_t l = 0) {
+        std::intptr_t result = -1;
+        logic.handle(message, w, l, result);
+        return result;
+    }
+};
+
+TEST_F(Frame, CancelRequestIsAnsweredOnceByTheNextMainUpdate) {
+    send(msg::InitProgress);
+    send(msg::ShowProgress);
+    EXPECT_EQ(send(msg::UpdateProgress, 0, 10), 0);
+    logic.requestCancel();
+    EXPECT_EQ(send(msg::UpdateProgress, 1, 20), 0) << "the posted secondary form never answers";
+    EXPECT_EQ(send(msg::UpdateProgress, 0, 30), 0x5150);
+    EXPECT_EQ(send(msg::UpdateProgress, 0, 40), 0);
+}
+
+TEST_F(Frame, PercentagesOutsideTheRangeShowAsZero) {
+    send(msg::InitProgress);
+    send(msg::ShowProgress);
+    send(msg::UpdateProgress, 0, 101);
+    EXPECT_EQ(view.mainPercent, 0);
+    send(msg::UpdateProgress, 0, -5);
+    EXPECT_EQ(view.mainPercent, 0);
+    send(msg::UpdateProgress, 0, 55);
+    EXPECT_EQ(view.mainPercent, 55);
+}
+
+TEST_F(Frame, SecondaryUpdateOfZeroChangesNothing) {
+    send(msg::InitProgress);
+    EXPECT_EQ(send(msg::UpdateProgress, 1, 0), 0);
+    EXPECT_EQ(view.secondaryPercent, -1);
+}
+
+TEST_F(Frame, UpdateWithoutProgressDialogCreatesIt) {
+    EXPECT_EQ(send(msg::UpdateProgress, 0, 5), 0);
+    EXPECT_TRUE(view.progress);
+    EXPECT_TRUE(logic.progressShown());
+}
+
+TEST_F(Frame, SilentRunIgnoresTheProgressMessages) {
+    session.silent = true;
+    send(msg::InitProgress);
+    EXPECT_FALSE(view.progress);
+    logic.requestCancel();
+    EXPECT_EQ(send(msg::UpdateProgress, 0, 50), 0);
+}
+
+TEST_F(Frame, RebootRequestIsWrittenToTheSettingsFile) {
+    send(msg::RebootRequest);
+    EXPECT_EQ(sim.profile.readString(ini, "exit", "RESTART", "", 10), "Y");
+}
+
+TEST_F(Frame, RebootRequestThatCannotBeWrittenIsOnlyTraced) {
+    sim.traceWire.monitor = 0x99;
+    trace.start();
+    sim.files.readOnlyPrefixes.push_back(sim.system.temp);
+    send(msg::RebootRequest);
+    EXPECT_EQ(sim.traceWire.lines.back().text, "GUI ERROR -- Failed to schedule reboot due to above error.");
+}
+
+TEST_F(Frame, CoordinationAndPhase) {
+    send(msg::SetInstallPhase, 0, 2);
+    EXPECT_EQ(session.installPhase, 2);
+    EXPECT_FALSE(logic.coordinationAnswered());
+    send(msg::EngineDone, 1);
+    EXPECT_TRUE(logic.coordinationAnswered());
+    EXPECT_TRUE(logic.coordinationCancel());
+    send(msg::EngineDone, 7); // not a valid answer: keeps the last decision
+    EXPECT_TRUE(logic.coordinationCancel());
+    send(msg::EngineDone, 0);
+    EXPECT_FALSE(logic.coordinationCancel());
+}
+
+TEST_F(Frame, TwoBusyDisplaysLeaveOne) {
+    send(msg::ShowBusy, 0, 2);
+    send(msg::ShowBusy, 0, 6);
+    EXPECT_EQ(view.busyKinds, (std::vector<int>{2, 6}));
+    send(msg::HideBusy);
+    EXPECT_FALSE(view.busy);
+    EXPECT_TRUE(view.closeEnabled);
+}
+
+TEST_F(Frame, ShowProgressAfterTheBusyDisplayRemovesIt) {
+    logic.setBusyBeforeEngine(true);
+    send(msg::InitProgress);
+    send(msg::ShowProgress);
+    EXPECT_EQ(sim.windows.messagesOf(msg::HideBusy).size(), 1u);
+    EXPECT_FALSE(view.closeEnabled);
+    EXPECT_EQ(sim.profile.readString("C:\\IPH.PH", "Error", "bb", "", 8), "0");
+}
+
+TEST_F(Frame, DiskSpaceFailureAsksThePage) {
+    history.StartNew();
+    logic.diskSpacePage = [] { return 1; };
+    EXPECT_EQ(send(msg::DiskSpaceFail), 0);
+    logic.diskSpacePage = [] { return 0; };
+    EXPECT_EQ(send(msg::DiskSpaceFail), 0x5150);
+    session.silent = true;
+    EXPECT_EQ(send(msg::DiskSpaceFail), 0);
+}
+
+TEST_F(Frame, EngineBoxWaitEndsWhenTheBoxGoes) {
+    WindowHandle box = sim.windows.addWindow("#32770", "ZOV");
+    int pumps = 0;
+    sim.windows.onPump = [&](SimMachine& s) {
+        if (++pumps == 3)
+            s.windows.removeWindow(box);
+    };
+    send(msg::WaitEngineBox);
+    EXPECT_EQ(pumps, 3);
+    EXPECT_EQ(sim.windows.messagesOf(msg::ClearMsieBackground).size(), 1u);
+}
+
+TEST_F(Frame, EngineBoxThatNeverAppearsDoesNotHangTheFrame) {
+    std::uint64_t before = sim.clock.nowMs;
+    send(msg::WaitEngineBox);
+    EXPECT_GE(sim.clock.nowMs - before, logic.engineBoxAppearLimitMs);
+    EXPECT_LT(sim.clock.nowMs - before, logic.engineBoxAppearLimitMs + 1000);
+}
+
+TEST_F(Frame, CloseWhileTheEngineRunsOnlyRequestsCancel) {
+    logic.engineRunning = true;
+    logic.onClose();
+    EXPECT_TRUE(logic.cancelRequested());
+    EXPECT_TRUE(sim.windows.boxes.empty());
+}
+
+TEST_F(Frame, CloseOtherwiseAsksAndExitEnds1602) {
+    sim.windows.boxAnswers = {BoxAnswer::Yes};
+    logic.onClose(); // resume
+    EXPECT_FALSE(abort);
+    sim.windows.boxAnswers = {BoxAnswer::No};
+    try {
+        logic.onClose();
+        FAIL() << "Exit must end the run";
+    } catch (const Exited& e) {
+        EXPECT_EQ(e.code, 1602u);
+    }
+    EXPECT_TRUE(abort);
+}
+
+} // namespace
