@@ -24,7 +24,8 @@ constexpr unsigned kMaxFixes = 10;
 constexpr unsigned kHighestRecord = 99999999; // keeps "number + 1" and "%02u" well inside 32 bits
 
 std::int32_t clampLong(std::uint64_t value) {
-    return static_cast<std::int32_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(
+        std::min<std::uint64_t>(value, std::numeric_limits<std::int32_t>::max()));
 }
 
 bool startsWithFamily(const std::string& name) {
@@ -146,8 +147,8 @@ void CInstallHistory::writeSystemKeys() {
     if (os.platform == 1 || os.platform == 2) {
         std::uint32_t architecture = 0, level = 0, revision = 0;
         system.processorIdentity(architecture, level, revision);
-        std::snprintf(text, sizeof text, "%ld:%ld:%ld", static_cast<long>(architecture), static_cast<long>(level),
-                      static_cast<long>(revision));
+        std::snprintf(text, sizeof text, "%ld:%ld:%ld", static_cast<long>(architecture),
+                      static_cast<long>(level), static_cast<long>(revision));
         SetValue("cpu", text);
     } else {
         SetValue("cpu", "--:--:--");
@@ -199,8 +200,8 @@ void CInstallHistory::writeFixes(const OsVersion& os) {
     Registry& registry = ports_.registry;
     std::string list;
     if (os.major == 4 && (os.minor == 10 || os.minor == 90)) {
-        std::optional<std::string> minor =
-            registry.readString(RegRoot::LocalMachine, kInternetSettingsKey, "MinorVersion", kMinorVersionBuffer);
+        std::optional<std::string> minor = registry.readString(RegRoot::LocalMachine, kInternetSettingsKey,
+                                                               "MinorVersion", kMinorVersionBuffer);
         if (!minor)
             return;
         list = fixListFromMinorVersion(*minor);
