@@ -15,8 +15,9 @@ set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 
 
 # The real program carries the progress module as resource 175.
 configure_file(${CMAKE_SOURCE_DIR}/src/res/progupd_resource.rc.in ${CMAKE_BINARY_DIR}/generated/progupd_resource.rc)
-set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/setup.rc PROPERTIES
-  OBJECT_DEPENDS "${ZOV_PROGUPD};${CMAKE_SOURCE_DIR}/src/res/string_table.inc")
+# windres reports no dependencies of its own: name the files setup.rc pulls in.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/setup.rc PROPERTIES OBJECT_DEPENDS
+  "${CMAKE_SOURCE_DIR}/src/res/string_table.inc;${CMAKE_SOURCE_DIR}/src/res/zov.ico;${CMAKE_SOURCE_DIR}/src/res/setup.manifest")
 
 function(zov_setup_executable name with_component)
   if(with_component)

@@ -16,12 +16,13 @@ DWORD bufferLength(std::size_t size) {
 
 } // namespace
 
-bool Win32ProfileStore::writeString(const std::string& file, const std::string& section, const std::string& key,
-                                    const std::string& value) {
+bool Win32ProfileStore::writeString(const std::string& file, const std::string& section,
+                                    const std::string& key, const std::string& value) {
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()) != FALSE;
 }
 
-bool Win32ProfileStore::deleteKey(const std::string& file, const std::string& section, const std::string& key) {
+bool Win32ProfileStore::deleteKey(const std::string& file, const std::string& section,
+                                  const std::string& key) {
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, file.c_str()) != FALSE;
 }
 
@@ -107,7 +108,9 @@ bool Win32FileSystem::isDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool Win32FileSystem::removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool Win32FileSystem::removeFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != FALSE;
+}
 
 bool Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
     return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;

@@ -57,7 +57,8 @@ class Win32SystemInfo final : public SystemInfo {
     OsVersion osVersion() override;
     std::uint32_t processorCount() override;
     std::uint64_t physicalMemoryBytes() override;
-    void processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) override;
+    void processorIdentity(std::uint32_t& architecture, std::uint32_t& level,
+                           std::uint32_t& revision) override;
     std::uint32_t measureCpuMhz() override;
     bool isWow64() override;
     bool screenReaderRunning() override;
@@ -72,7 +73,8 @@ class Win32Registry final : public Registry {
     bool keyExists(RegRoot root, const std::string& key) override;
     std::optional<std::string> readString(RegRoot root, const std::string& key, const std::string& value,
                                           std::size_t maxBytes) override;
-    std::optional<std::uint32_t> readDword(RegRoot root, const std::string& key, const std::string& value) override;
+    std::optional<std::uint32_t> readDword(RegRoot root, const std::string& key,
+                                           const std::string& value) override;
     std::optional<std::vector<std::string>> subKeys(RegRoot root, const std::string& key) override;
     bool deleteValue(RegRoot root, const std::string& key, const std::string& value) override;
 };
@@ -130,7 +132,8 @@ class Win32KernelObjects final : public KernelObjects {
 class Win32Shell final : public Shell {
   public:
     std::optional<std::string> programFilesFolder() override;
-    bool createShortcut(const std::string& link, const std::string& target, const std::string& description) override;
+    bool createShortcut(const std::string& link, const std::string& target,
+                        const std::string& description) override;
     std::optional<std::string> shortcutTarget(const std::string& link) override;
     bool deletePattern(const std::string& pattern) override;
     void notifyAssociationsChanged() override;

@@ -37,7 +37,9 @@ ProcessHandle handles(const PROCESS_INFORMATION& info) {
     return process;
 }
 
-HANDLE toHandle(std::uintptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE toHandle(std::uintptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
 HMODULE advapi32() {
     // Linked anyway, so this only takes another reference; it is never freed.
@@ -48,16 +50,17 @@ HMODULE advapi32() {
 // is looked up, as systems before NT 6.0 lack the integrity label.
 HANDLE standardUserToken(DWORD integrityLevel) {
     using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
-    using DuplicateTokenExFn =
-        BOOL(WINAPI*)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES, SECURITY_IMPERSONATION_LEVEL, TOKEN_TYPE, PHANDLE);
+    using DuplicateTokenExFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSECURITY_ATTRIBUTES,
+                                             SECURITY_IMPERSONATION_LEVEL, TOKEN_TYPE, PHANDLE);
     using SetTokenInformationFn = BOOL(WINAPI*)(HANDLE, TOKEN_INFORMATION_CLASS, LPVOID, DWORD);
-    using AllocateAndInitializeSidFn = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD,
-                                                     DWORD, DWORD, DWORD, DWORD, PSID*);
+    using AllocateAndInitializeSidFn = BOOL(WINAPI*)(PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD,
+                                                     DWORD, DWORD, DWORD, DWORD, DWORD, PSID*);
     HMODULE library = advapi32();
     auto openProcessToken = procAddress<OpenProcessTokenFn>(library, "OpenProcessToken");
     auto duplicateTokenEx = procAddress<DuplicateTokenExFn>(library, "DuplicateTokenEx");
     auto setTokenInformation = procAddress<SetTokenInformationFn>(library, "SetTokenInformation");
-    auto allocateAndInitializeSid = procAddress<AllocateAndInitializeSidFn>(library, "AllocateAndInitializeSid");
+    auto allocateAndInitializeSid =
+        procAddress<AllocateAndInitializeSidFn>(library, "AllocateAndInitializeSid");
     if (openProcessToken == nullptr || duplicateTokenEx == nullptr || setTokenInformation == nullptr ||
         allocateAndInitializeSid == nullptr)
         return nullptr;
@@ -66,7 +69,8 @@ HANDLE standardUserToken(DWORD integrityLevel) {
     if (!openProcessToken(GetCurrentProcess(), MAXIMUM_ALLOWED, &own))
         return nullptr;
     HANDLE copy = nullptr;
-    BOOL duplicated = duplicateTokenEx(own, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &copy);
+    BOOL duplicated =
+        duplicateTokenEx(own, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &copy);
     CloseHandle(own);
     if (!duplicated)
         return nullptr;
@@ -99,15 +103,17 @@ ProcessHandle Win32Processes::start(const std::string& commandLine, bool showMax
     PROCESS_INFORMATION info;
     std::memset(&info, 0, sizeof info);
     std::vector<char> command = writableCommandLine(commandLine);
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
         return {};
     return handles(info);
 }
 
-Processes::StandardUserStart Win32Processes::startAsStandardUser(const std::string& commandLine, bool showMaximized,
-                                                                 ProcessHandle& started) {
-    using CreateProcessAsUserFn = BOOL(WINAPI*)(HANDLE, LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
-                                                BOOL, DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION);
+Processes::StandardUserStart Win32Processes::startAsStandardUser(const std::string& commandLine,
+                                                                 bool showMaximized, ProcessHandle& started) {
+    using CreateProcessAsUserFn =
+        BOOL(WINAPI*)(HANDLE, LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
+                      LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION);
     started = {};
     auto createProcessAsUser = procAddress<CreateProcessAsUserFn>(advapi32(), "CreateProcessAsUserA");
     if (createProcessAsUser == nullptr)
@@ -120,8 +126,8 @@ Processes::StandardUserStart Win32Processes::startAsStandardUser(const std::stri
     PROCESS_INFORMATION info;
     std::memset(&info, 0, sizeof info);
     std::vector<char> command = writableCommandLine(commandLine);
-    BOOL created = createProcessAsUser(token, nullptr, command.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                                       nullptr, nullptr, &startup, &info);
+    BOOL created = createProcessAsUser(token, nullptr, command.data(), nullptr, nullptr, FALSE,
+                                       NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info);
     // The caller traces the reason of a failure: keep it across the clean-up.
     DWORD error = GetLastError();
     CloseHandle(token);

@@ -26,7 +26,9 @@ HRSRC Win32Resources::locate(unsigned id) {
     return FindResourceA(instance_, MAKEINTRESOURCEA(id), "BINARY");
 }
 
-bool Win32Resources::find(unsigned id) { return locate(id) != nullptr; }
+bool Win32Resources::find(unsigned id) {
+    return locate(id) != nullptr;
+}
 
 std::size_t Win32Resources::size(unsigned id) {
     HRSRC resource = locate(id);

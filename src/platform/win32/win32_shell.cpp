@@ -83,7 +83,8 @@ std::optional<std::string> Win32Shell::programFilesFolder() {
     return std::nullopt;
 }
 
-bool Win32Shell::createShortcut(const std::string& link, const std::string& target, const std::string& description) {
+bool Win32Shell::createShortcut(const std::string& link, const std::string& target,
+                                const std::string& description) {
     std::wstring file = widePath(link);
     if (file.empty())
         return false;
@@ -132,11 +133,15 @@ bool Win32Shell::deletePattern(const std::string& pattern) {
     operation.hwnd = nullptr;
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION;
+    // No undo (nothing goes to the recycle bin). No error box either: with no owner window
+    // it would stop a silent run until someone answered it.
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
     return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
-void Win32Shell::notifyAssociationsChanged() { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }
+void Win32Shell::notifyAssociationsChanged() {
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
 
 bool Win32Power::enableShutdownPrivilege() {
     HANDLE token = nullptr;
@@ -241,8 +246,8 @@ std::optional<ServiceStatus> Win32ServiceControl::query() {
     SERVICE_STATUS_PROCESS status;
     std::memset(&status, 0, sizeof status);
     DWORD needed = 0;
-    if (!queryServiceStatusEx_(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status), sizeof status,
-                               &needed))
+    if (!queryServiceStatusEx_(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
+                               sizeof status, &needed))
         return std::nullopt;
     ServiceStatus result;
     result.state = status.dwCurrentState;

@@ -45,7 +45,9 @@ CalendarTime calendar(const SYSTEMTIME& t) {
     return c;
 }
 
-HKEY rootKey(RegRoot root) { return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+HKEY rootKey(RegRoot root) {
+    return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+}
 
 // An open registry key, closed on every path out.
 class OpenKey {
@@ -121,7 +123,8 @@ std::uint64_t Win32SystemInfo::physicalMemoryBytes() {
     return status.ullTotalPhys;
 }
 
-void Win32SystemInfo::processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) {
+void Win32SystemInfo::processorIdentity(std::uint32_t& architecture, std::uint32_t& level,
+                                        std::uint32_t& revision) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     architecture = info.wProcessorArchitecture;
@@ -160,7 +163,9 @@ bool Win32SystemInfo::screenReaderRunning() {
     return running != FALSE;
 }
 
-std::uint32_t Win32SystemInfo::driveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+std::uint32_t Win32SystemInfo::driveType(const std::string& root) {
+    return GetDriveTypeA(root.c_str());
+}
 
 std::optional<std::uint64_t> Win32SystemInfo::freeBytes(const std::string& root) {
     ULARGE_INTEGER available;
@@ -169,14 +174,15 @@ std::optional<std::uint64_t> Win32SystemInfo::freeBytes(const std::string& root)
     return available.QuadPart;
 }
 
-std::uint32_t Win32SystemInfo::lastError() { return GetLastError(); }
+std::uint32_t Win32SystemInfo::lastError() {
+    return GetLastError();
+}
 
 std::string Win32SystemInfo::errorText(std::uint32_t code) {
     char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-                                  reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
     std::string result;
     if (length != 0 && text != nullptr)
         result.assign(text, strnlen(text, length));
@@ -189,8 +195,8 @@ bool Win32Registry::keyExists(RegRoot root, const std::string& key) {
     return static_cast<bool>(OpenKey(root, key, KEY_READ));
 }
 
-std::optional<std::string> Win32Registry::readString(RegRoot root, const std::string& key, const std::string& value,
-                                                     std::size_t maxBytes) {
+std::optional<std::string> Win32Registry::readString(RegRoot root, const std::string& key,
+                                                     const std::string& value, std::size_t maxBytes) {
     if (maxBytes == 0 || maxBytes > 0x7FFFFFFF)
         return std::nullopt;
     OpenKey opened(root, key, KEY_QUERY_VALUE);
@@ -202,22 +208,25 @@ std::optional<std::string> Win32Registry::readString(RegRoot root, const std::st
     if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                          &size) != ERROR_SUCCESS)
         return std::nullopt;
-    // A value stored without its terminating NUL fills the buffer to the last byte: keep
-    // the text within the buffer's capacity less its terminator.
+    // A value stored without its terminating NUL can fill the buffer to the last byte: that
+    // text does not fit the buffer, just as a longer one does not.
     std::size_t length = strnlen(buffer.data(), std::min<std::size_t>(size, maxBytes));
-    buffer.resize(std::min(length, maxBytes - 1));
+    if (length >= maxBytes)
+        return std::nullopt;
+    buffer.resize(length);
     return buffer;
 }
 
-std::optional<std::uint32_t> Win32Registry::readDword(RegRoot root, const std::string& key, const std::string& value) {
+std::optional<std::uint32_t> Win32Registry::readDword(RegRoot root, const std::string& key,
+                                                      const std::string& value) {
     OpenKey opened(root, key, KEY_QUERY_VALUE);
     if (!opened)
         return std::nullopt;
     DWORD data = 0;
     DWORD size = sizeof data;
     DWORD type = REG_NONE;
-    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-            ERROR_SUCCESS ||
+    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data),
+                         &size) != ERROR_SUCCESS ||
         type != REG_DWORD || size != sizeof data)
         return std::nullopt;
     return data;
@@ -263,8 +272,12 @@ CalendarTime Win32Clock::localNow() {
     return calendar(now);
 }
 
-std::uint32_t Win32Clock::tickCount() { return GetTickCount(); }
+std::uint32_t Win32Clock::tickCount() {
+    return GetTickCount();
+}
 
-void Win32Clock::sleep(std::uint32_t milliseconds) { Sleep(milliseconds); }
+void Win32Clock::sleep(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
 } // namespace zov::win32

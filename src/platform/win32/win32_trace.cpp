@@ -39,8 +39,8 @@ WindowHandle Win32TraceTransport::createSender() {
     // A class left registered by an earlier sender of this process serves as well.
     if (!RegisterClassA(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return 0;
-    HWND sender = CreateWindowA(kSenderClass, "Trace Sender", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr, nullptr,
-                                module, nullptr);
+    HWND sender = CreateWindowA(kSenderClass, "Trace Sender", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                                nullptr, module, nullptr);
     return reinterpret_cast<WindowHandle>(sender);
 }
 
@@ -53,8 +53,9 @@ bool Win32TraceTransport::send(WindowHandle monitor, WindowHandle sender, const 
     record.lpData = const_cast<char*>(line.c_str());
     DWORD_PTR answer = 0;
     SetLastError(ERROR_SUCCESS);
-    LRESULT sent = SendMessageTimeoutA(reinterpret_cast<HWND>(monitor), WM_COPYDATA, static_cast<WPARAM>(sender),
-                                       reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, kSendTimeoutMs, &answer);
+    LRESULT sent =
+        SendMessageTimeoutA(reinterpret_cast<HWND>(monitor), WM_COPYDATA, static_cast<WPARAM>(sender),
+                            reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, kSendTimeoutMs, &answer);
     if (sent == 0 && GetLastError() == ERROR_TIMEOUT)
         return false;
     // A viewer that has closed makes the call fail at once: silently, as with a plain send.

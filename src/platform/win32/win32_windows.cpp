@@ -7,7 +7,9 @@
 namespace zov::win32 {
 namespace {
 
-HWND toWindow(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+HWND toWindow(WindowHandle window) {
+    return reinterpret_cast<HWND>(window);
+}
 
 } // namespace
 
@@ -46,17 +48,19 @@ WindowHandle Win32WindowSystem::findWindow(const std::string* windowClass, const
     return reinterpret_cast<WindowHandle>(found);
 }
 
-bool Win32WindowSystem::windowExists(WindowHandle window) { return window != 0 && IsWindow(toWindow(window)); }
+bool Win32WindowSystem::windowExists(WindowHandle window) {
+    return window != 0 && IsWindow(toWindow(window));
+}
 
-std::intptr_t Win32WindowSystem::sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
-                                             std::intptr_t lParam) {
+std::intptr_t Win32WindowSystem::sendMessage(WindowHandle window, std::uint32_t message,
+                                             std::uintptr_t wParam, std::intptr_t lParam) {
     return SendMessageA(toWindow(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
 }
 
 bool Win32WindowSystem::postMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                     std::intptr_t lParam) {
-    return PostMessageA(toWindow(window), message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) !=
-           FALSE;
+    return PostMessageA(toWindow(window), message, static_cast<WPARAM>(wParam),
+                        static_cast<LPARAM>(lParam)) != FALSE;
 }
 
 BoxAnswer Win32WindowSystem::messageBox(BoxKind kind, const std::string& text, const std::string& caption) {
