@@ -1,17 +1,19 @@
 # setup.exe: the Win32 shell around the portable core.
-file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/main/*.cpp
-  ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp
-  ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp)
+file(GLOB ZOV_PORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
+file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp)
 
 set(ZOV_BIN ${CMAKE_BINARY_DIR}/bin)
 set(ZOV_PROGUPD ${ZOV_BIN}/progupd.dll)
 
-add_library(setup_objs OBJECT ${ZOV_WIN_SOURCES})
-target_link_libraries(setup_objs PUBLIC zovcore)
-target_compile_definitions(setup_objs PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-
 set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 gdi32 version)
+
+# The real machine: every port implemented with the Win32 API.
+add_library(zov_win32_ports STATIC ${ZOV_PORT_SOURCES})
+target_link_libraries(zov_win32_ports PUBLIC zovcore ${ZOV_SETUP_LIBS})
+target_compile_definitions(zov_win32_ports PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+
+add_library(setup_objs OBJECT ${ZOV_WIN_SOURCES})
+target_link_libraries(setup_objs PUBLIC zov_win32_ports)
 
 # The real program carries the progress module as resource 175.
 configure_file(${CMAKE_SOURCE_DIR}/src/res/progupd_resource.rc.in ${CMAKE_BINARY_DIR}/generated/progupd_resource.rc)
@@ -27,7 +29,7 @@ function(zov_setup_executable name with_component)
   endif()
   add_executable(${name} WIN32 $<TARGET_OBJECTS:setup_objs> ${rc})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/res)
-  target_link_libraries(${name} PRIVATE zovcore ${ZOV_SETUP_LIBS})
+  target_link_libraries(${name} PRIVATE zov_win32_ports)
   set_target_properties(${name} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${ZOV_BIN})
   add_dependencies(${name} progupd)
 endfunction()

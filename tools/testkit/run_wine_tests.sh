@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs toolcheck.exe under Wine, in a prefix, home and X display of its own that are
-# thrown away afterwards.
-#   run_wine_tests.sh <folder holding toolcheck.exe and the tools>
+# Runs a check program (toolcheck.exe by default) under Wine, in a prefix, home and X
+# display of its own that are thrown away afterwards. The program is given the folder.
+#   run_wine_tests.sh <folder holding the program and the tools> [program.exe]
 # ZOV_TEST_DISPLAY=:N uses a running X server instead of starting Xvfb.
 set -u
-if [ $# -ne 1 ] || [ ! -f "$1/toolcheck.exe" ]; then
-    echo "usage: $0 <folder holding toolcheck.exe>" >&2
+program=${2:-toolcheck.exe}
+if [ $# -lt 1 ] || [ ! -f "$1/$program" ]; then
+    echo "usage: $0 <folder holding the program> [program.exe]" >&2
     exit 2
 fi
 bin=$(cd "$1" && pwd)
@@ -50,11 +51,11 @@ trap cleanup EXIT
 
 wineboot -i >"$work/wineboot.log" 2>&1
 # Wine's own helpers inherit the output handles: a file, never a pipe we wait on.
-wine "$bin/toolcheck.exe" "Z:$(printf '%s' "$bin" | tr / '\\')" >"$work/toolcheck.out" 2>"$work/toolcheck.err"
+wine "$bin/$program" "Z:$(printf '%s' "$bin" | tr / '\\')" >"$work/toolcheck.out" 2>"$work/toolcheck.err"
 status=$?
 cat "$work/toolcheck.out"
 if [ $status -ne 0 ]; then
-    echo "toolcheck exited with $status" >&2
+    echo "$program exited with $status" >&2
     grep -v -e 'wine32 is missing' -e 'multiarch needs' -e 'dpkg --add-architecture' -e 'apt-get install wine32' \
         "$work/toolcheck.err" >&2
 fi
