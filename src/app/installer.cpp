@@ -12,6 +12,7 @@ namespace zov {
 namespace {
 
 constexpr std::uint32_t kDriveFixed = 3;
+constexpr std::size_t kMaxPathText = 259;
 constexpr std::uint32_t kDriveRemote = 4;
 const char* const kCurrentVersionKey = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char* const kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -67,7 +68,9 @@ void InstallerApp::run(const std::string& line) {
         prompts_.notice(4);
         run_.fail(14);
     }
-    // Stage 5.
+    // Stage 5. A coordinating process may have sent the install phase by now: let sent
+    // messages in before each test of the phase.
+    machine_.windows.pumpMessages();
     if (trace_.on()) {
         trace_.line("FrameWindow Created");
         trace_.time();
@@ -88,6 +91,7 @@ void InstallerApp::run(const std::string& line) {
     // Stage 8.
     trace_.printf("Running system checks:");
     if (int code = SystemChecks(run_, session_).run(); code != 0) {
+        machine_.windows.pumpMessages();
         if (session_.installPhase == 2)
             machine_.kernel.createSignalledEvent("_ZOV_TPI_CI_STOP");
         run_.fail(static_cast<std::uint32_t>(code));
@@ -99,6 +103,7 @@ void InstallerApp::run(const std::string& line) {
     // Stage 10.
     writeAddOnChoice();
     // Stage 11.
+    machine_.windows.pumpMessages();
     if (session_.installPhase == 2)
         machine_.kernel.createSignalledEvent("_ZOV_TPI_CI_READY");
     trace_.printf("System checks complete");
@@ -113,6 +118,7 @@ void InstallerApp::run(const std::string& line) {
     session_.screenReader = machine_.system.screenReaderRunning();
     session_.engineArguments = script_.arguments();
     // Stage 13.
+    machine_.windows.pumpMessages();
     if (session_.installPhase == 2) {
         runCoordinated();
     } else if (session_.silent) {
@@ -187,13 +193,17 @@ void InstallerApp::computeSessionDefaults() {
         if (slash != std::string::npos)
             programFiles = value->substr(slash + 1) + "\\";
     }
-    // 5. "-h" wins over "-g".
+    // 5. "-h" wins over "-g". A folder that would not fit a path falls back to the default
+    // rather than being cut into a name nobody chose.
+    const std::string defaultDirectory = drive.empty() ? std::string() : drive + programFiles + stringAt(30);
     if (auto h = cl.value("-h"))
         s.installDirectory = drive.empty() ? std::string() : drive + programFiles + *h;
     else if (auto g = cl.value("-g"))
         s.installDirectory = *g;
     else
-        s.installDirectory = drive.empty() ? std::string() : drive + programFiles + stringAt(30);
+        s.installDirectory = defaultDirectory;
+    if (s.installDirectory.size() > kMaxPathText)
+        s.installDirectory = defaultDirectory;
     // 6. The win.ini probe.
     std::string winIni = machine_.system.windowsDirectory() + "\\win.ini";
     std::string appPath = machine_.profile.readString(winIni, stringAt(1318), stringAt(1319), "", 260);

@@ -46,6 +46,13 @@ TEST_F(SessionDefaults, HWinsOverGAndUsesTheProgramFilesName) {
     EXPECT_EQ(defaults("-g E:\\Elsewhere").installDirectory, "E:\\Elsewhere");
 }
 
+TEST_F(SessionDefaults, InstallDirectoryThatWouldNotFitFallsBackToTheDefault) {
+    std::string longName(250, 'n');
+    EXPECT_EQ(defaults("-h " + longName).installDirectory, "C:\\Program Files\\ZOV 9.0");
+    std::string fits(259 - std::string("C:\\Program Files\\").size(), 'f');
+    EXPECT_EQ(defaults("-h " + fits).installDirectory, "C:\\Program Files\\" + fits);
+}
+
 TEST_F(SessionDefaults, ProgramFilesNameFallsBackWhenTheValueIsMissing) {
     sim.registry.deleteValue(RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion",
                              "ProgramFilesDir");

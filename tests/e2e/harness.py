@@ -1,0 +1,620 @@
+"""Runs setup.exe from the staged CD image under Wine, one throw-away prefix per test.
+
+Pieces:
+- `Display`: an Xvfb server on a display it picks itself (-displayfd), one per test file.
+- `prefix_template()`: a Wine prefix booted once per build tree, with its user folders made
+  real so that copies of it are self-contained.
+- `WinePrefix`: a `cp -a` copy of the template with its own HOME; runs Windows command lines
+  exactly (through winrun.exe) and reads back what setup.exe left: install.ini, IPH.PH,
+  desktop, registry.
+- `TraceCapture`: the "Trace Monitor" stand-in (tracemon.exe -o) around a run.
+- `SetupTestCase`: the unittest base class that wires these together.
+
+By hand, after building the win64 preset:
+    cd tests/e2e && python3 -m unittest -v test_silent_install
+ZOV_BUILD_DIR picks another build tree (default build/win64); ZOV_E2E_KEEP=1 keeps each
+test's prefix and logs (printed at the end of the test) for inspection.
+
+Wine programs' output always goes to files: the first program in a prefix starts Wine's own
+helpers, which inherit its standard handles, so a pipe would never reach end-of-file.
+"""
+
+import fcntl
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.dirname(os.path.dirname(HERE))
+BUILD_DIR = os.environ.get("ZOV_BUILD_DIR") or os.path.join(REPO, "build", "win64")
+BIN_DIR = os.path.join(BUILD_DIR, "bin")
+HELPERS = os.environ.get("ZOV_E2E_HELPERS") or os.path.join(BIN_DIR, "e2e")
+CD_IMAGE = os.path.join(BUILD_DIR, "cd")
+E2E_WORK = os.path.join(BUILD_DIR, "e2e")
+
+WINE_ENV = {
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d",
+}
+
+# The frame window and its messages (the wire contract in src/ui/frame_messages.h).
+FRAME_CLASS = "ZOVInstallerClass"
+WM_CLOSE = 0x0010
+BM_CLICK = 0x00F5
+WM_ENGINEDONE = 1154
+WM_SETINSTALLPHASE = 1156
+
+INSTALL_DIR = "Program Files/ZOV 9.0"
+RETRY_LINK = "Retry ZOV 9.0 VR.lnk"
+
+# Every exit code an ended engine run can map to (engine result table).
+RESULT_EXIT_CODES = {0, 1151, 112, 1602, 1067, 126, 33, 1314}
+
+TIME_STAMP = re.compile(
+    r"^(Mon|Tue|Wed|Thu|Fri|Sat|Sun) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+    r"[ \d]\d \d\d:\d\d:\d\d\.\d{1,3} \d{4}$"
+)
+
+
+def windows_path(unix_path):
+    """The Windows name of a host path through Wine's Z: drive (Z: is the host's root)."""
+    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
+
+
+def read_text(path):
+    """A small file's text, "" when it does not exist."""
+    if not os.path.exists(path):
+        return ""
+    with open(path, "rb") as f:
+        return f.read().decode("latin-1")
+
+
+def _run_quiet(args, env, timeout, log_path=None):
+    """Runs a Unix-side command with its output in a log file; returns the exit status."""
+    log = open(log_path, "ab") if log_path else subprocess.DEVNULL
+    try:
+        return subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log, timeout=timeout).returncode
+    finally:
+        if log_path:
+            log.close()
+
+
+class Display:
+    """An Xvfb server for one test file. Xvfb picks a free display itself, so parallel
+    suites cannot collide."""
+
+    def __init__(self, depth=24):
+        self.depth = depth
+        self.proc = None
+        self.name = None
+
+    def start(self):
+        read_fd, write_fd = os.pipe()
+        self.proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x%d" % self.depth, "-nolisten", "tcp"],
+            pass_fds=(write_fd,),
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL,
+        )
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        if not number.strip():
+            self.stop()
+            raise RuntimeError("Xvfb did not start")
+        self.name = ":" + number.decode().strip()
+        return self
+
+    def stop(self):
+        if self.proc is not None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+            self.proc = None
+
+    def __enter__(self):
+        return self.start()
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def _isolated_home_env(home):
+    """HOME and the XDG folders inside `home`: Wine puts desktop files, icons and the recycle
+    bin there, and the recycle-bin calls fail unless the Trash folder exists."""
+    data = os.path.join(home, ".local", "share")
+    os.makedirs(os.path.join(data, "Trash", "files"), exist_ok=True)
+    os.makedirs(os.path.join(data, "Trash", "info"), exist_ok=True)
+    os.makedirs(os.path.join(home, ".config"), exist_ok=True)
+    os.makedirs(os.path.join(home, ".cache"), exist_ok=True)
+    return {
+        "HOME": home,
+        "XDG_DATA_HOME": data,
+        "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+        "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+    }
+
+
+def _base_env():
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY", "ZOV_ENGINE", "ZOV_TEST_"))}
+    env.update(WINE_ENV)
+    return env
+
+
+def prefix_template():
+    """Boots the template prefix once per build tree (under a lock, so parallel test files
+    share one) and returns its path."""
+    os.makedirs(E2E_WORK, exist_ok=True)
+    template = os.path.join(E2E_WORK, "prefix-template")
+    ready = os.path.join(E2E_WORK, "prefix-template.ready")
+    with open(os.path.join(E2E_WORK, "prefix-template.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready) and os.path.isdir(template):
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        home = os.path.join(E2E_WORK, "prefix-template.home")
+        shutil.rmtree(home, ignore_errors=True)
+        env = _base_env()
+        env.update(_isolated_home_env(home))
+        env["WINEPREFIX"] = template
+        log = os.path.join(E2E_WORK, "prefix-template.log")
+        if _run_quiet(["wineboot", "-i"], env, 180, log) != 0:
+            raise RuntimeError("wineboot -i failed, see %s" % log)
+        _run_quiet(["wineserver", "-w"], env, 60, log)
+        users = os.path.join(template, "drive_c", "users")
+        for user in os.listdir(users):
+            user_dir = os.path.join(users, user)
+            if user == "Public" or not os.path.isdir(user_dir):
+                continue
+            # The user folders are symlinks into the booting HOME; a copy must own its own.
+            for name in os.listdir(user_dir):
+                path = os.path.join(user_dir, name)
+                if os.path.islink(path):
+                    os.unlink(path)
+                    os.makedirs(path)
+        shutil.rmtree(home, ignore_errors=True)
+        open(ready, "w").close()
+        return template
+
+
+class RunResult:
+    def __init__(self, exit_code, timed_out, seconds, raw):
+        self.exit_code = exit_code  # full 32-bit code, or None
+        self.timed_out = timed_out
+        self.seconds = seconds
+        self.raw = raw  # what winrun wrote
+
+    def __repr__(self):
+        return "RunResult(exit_code=%r, timed_out=%r, seconds=%.1f, raw=%r)" % (
+            self.exit_code,
+            self.timed_out,
+            self.seconds,
+            self.raw,
+        )
+
+
+class WinePrefix:
+    """A private copy of the template prefix. Always `close()` it: that stops its wineserver
+    and with it every Windows process of the prefix."""
+
+    def __init__(self, display, workdir=None):
+        self.work = workdir or tempfile.mkdtemp(prefix="zov-e2e-")
+        os.makedirs(self.work, exist_ok=True)
+        self.path = os.path.join(self.work, "prefix")
+        self.logs = os.path.join(self.work, "logs")
+        os.makedirs(self.logs, exist_ok=True)
+        template = prefix_template()
+        subprocess.run(["cp", "-a", template, self.path], check=True)
+        self.env = _base_env()
+        self.env.update(_isolated_home_env(os.path.join(self.work, "home")))
+        self.env["WINEPREFIX"] = self.path
+        if display is not None:
+            self.env["DISPLAY"] = display
+        self._spawned = []
+        self._seq = 0
+        users = os.path.join(self.drive_c, "users")
+        names = [u for u in os.listdir(users) if u != "Public" and os.path.isdir(os.path.join(users, u))]
+        self.user = names[0]
+
+    # -- paths ----------------------------------------------------------------------------
+    @property
+    def drive_c(self):
+        return os.path.join(self.path, "drive_c")
+
+    @property
+    def user_dir(self):
+        return os.path.join(self.drive_c, "users", self.user)
+
+    @property
+    def desktop(self):
+        return os.path.join(self.user_dir, "Desktop")
+
+    @property
+    def temp_dir(self):
+        """The user's TEMP as set in the prefix's registry (Wine ignores a Unix TEMP)."""
+        temp = hive_value(self.hive("user.reg"), "Environment", "TEMP")
+        return self.host(temp) if temp else os.path.join(self.user_dir, "Temp")
+
+    def host(self, windows):
+        """Host path of a C:\\... Windows path."""
+        if not re.match(r"^[cC]:\\", windows):
+            raise ValueError("not a C: path: %r" % windows)
+        return self.c(windows[3:])
+
+    def c(self, relative):
+        """Host path of C:\\<relative> (forward or back slashes)."""
+        return os.path.join(self.drive_c, *re.split(r"[\\/]", relative))
+
+    def win(self, unix_path):
+        """Windows name of a host path: C:\\... inside drive_c, else Z:\\..."""
+        full = os.path.abspath(unix_path)
+        root = os.path.abspath(self.drive_c)
+        if full == root or full.startswith(root + os.sep):
+            return "C:" + (full[len(root):] or "\\").replace("/", "\\")
+        return windows_path(full)
+
+    def _next(self, stem):
+        self._seq += 1
+        return os.path.join(self.logs, "%02d-%s" % (self._seq, stem))
+
+    # -- running programs -------------------------------------------------------------------
+    def wine(self, args, timeout=120, extra_env=None):
+        """Runs `wine args...` to completion; returns (status, output text)."""
+        log = self._next("wine.log")
+        env = dict(self.env, **(extra_env or {}))
+        try:
+            status = _run_quiet(["wine"] + list(args), env, timeout, log)
+        except subprocess.TimeoutExpired:
+            status = None
+        with open(log, "rb") as f:
+            return status, f.read().decode("latin-1")
+
+    def spawn(self, args, extra_env=None):
+        """Starts `wine args...` without waiting (a viewer, a setup to talk to)."""
+        log = open(self._next("spawn.log"), "wb")
+        env = dict(self.env, **(extra_env or {}))
+        proc = subprocess.Popen(["wine"] + list(args), env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        log.close()
+        self._spawned.append(proc)
+        return proc
+
+    def run(self, cmdline, cwd=None, timeout=120, extra_env=None, child_env=None, background=False):
+        """Runs one exact Windows command line through winrun.exe and returns a RunResult with
+        the full exit code. `child_env` sets variables in the child from Windows' side (TEMP
+        and TMP cannot be passed from Unix). With `background`, returns a handle whose
+        `wait()` gives the RunResult."""
+        exit_file = self._next("exit.txt")
+        env = dict(extra_env or {})
+        env["ZOVRUN_CMDLINE"] = cmdline
+        env["ZOVRUN_EXITFILE"] = windows_path(exit_file)
+        env["ZOVRUN_TIMEOUT"] = str(int(timeout * 1000))
+        if cwd:
+            env["ZOVRUN_CWD"] = cwd
+        for name, value in (child_env or {}).items():
+            env["ZOVRUN_ENV_" + name] = value
+        started = time.monotonic()
+        proc = self.spawn([os.path.join(HELPERS, "winrun.exe")], extra_env=env)
+        handle = _PendingRun(self, proc, exit_file, started, timeout)
+        return handle if background else handle.wait()
+
+    def wmsend(self, cls=None, title=None, message=None, wparam=0, lparam=0, wait_ms=0, post=False, child=None, timeout_ms=10000):
+        """Finds a top-level window (optionally waiting for it) and sends or posts a message.
+        Returns (found, hwnd, result)."""
+        out = self._next("wmsend.txt")
+        args = [os.path.join(HELPERS, "wmsend.exe"), "-out", windows_path(out), "-timeout", str(timeout_ms)]
+        if cls is not None:
+            args += ["-class", cls]
+        if title is not None:
+            args += ["-title", title]
+        if wait_ms:
+            args += ["-wait", str(wait_ms)]
+        if child is not None:
+            args += ["-child", str(child)]
+        if post:
+            args.append("-post")
+        if message is not None:
+            args += [str(message), str(wparam), str(lparam)]
+        status, _ = self.wine(args, timeout=wait_ms / 1000.0 + timeout_ms / 1000.0 + 60)
+        text = read_text(out)
+        m = re.search(r"hwnd=(-?\d+) result=(-?\d+)", text)
+        hwnd = int(m.group(1)) if m else 0
+        result = int(m.group(2)) if m else 0
+        return status == 0, hwnd, result
+
+    def wait_server(self, timeout=30):
+        """Waits until every Windows process of the prefix has ended and the wineserver has
+        written its registry; kills what is left after `timeout`."""
+        try:
+            _run_quiet(["wineserver", "-w"], self.env, timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+
+    def kill(self):
+        try:
+            _run_quiet(["wineserver", "-k"], self.env, 30)
+            _run_quiet(["wineserver", "-w"], self.env, 30)
+        except subprocess.TimeoutExpired:
+            pass
+
+    def close(self, keep=False):
+        self.kill()
+        for proc in self._spawned:
+            try:
+                proc.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+        if not keep:
+            shutil.rmtree(self.work, ignore_errors=True)
+
+    # -- what setup.exe leaves behind ---------------------------------------------------------
+    def install_cd(self, name="cd"):
+        """Copies the staged CD image to C:\\<name> and returns its Windows path."""
+        target = self.c(name)
+        shutil.copytree(CD_IMAGE, target, symlinks=False)
+        return "C:\\" + name
+
+    def read_ini(self, unix_path):
+        return read_ini(unix_path)
+
+    def install_ini(self):
+        """Sections of install.ini in the prefix's temp folder, or None when it is gone."""
+        path = os.path.join(self.temp_dir, "install.ini")
+        return read_ini(path) if os.path.exists(path) else None
+
+    def history(self):
+        path = self.c("IPH.PH")
+        return read_ini(path) if os.path.exists(path) else None
+
+    def hive(self, name="user.reg"):
+        """Text of a registry hive file; call `wait_server()` first, the server writes lazily."""
+        with open(os.path.join(self.path, name), "rb") as f:
+            return f.read().decode("latin-1")
+
+
+class _PendingRun:
+    def __init__(self, prefix, proc, exit_file, started, timeout):
+        self.prefix, self.proc, self.exit_file = prefix, proc, exit_file
+        self.started, self.timeout = started, timeout
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait(self):
+        try:
+            # winrun enforces the timeout itself; this margin only catches a stuck Wine.
+            self.proc.wait(self.timeout + 60)
+        except subprocess.TimeoutExpired:
+            self.prefix.kill()
+            self.proc.wait(30)
+        seconds = time.monotonic() - self.started
+        raw = read_text(self.exit_file).strip()
+        if raw.isdigit():
+            return RunResult(int(raw), False, seconds, raw)
+        return RunResult(None, raw == "timeout" or raw == "", seconds, raw)
+
+
+def read_ini(path):
+    """An INI file as an ordered list of (section, [(key, value), ...]), the way the profile
+    functions see it: names keep their case, order is file order."""
+    sections = []
+    current = None
+    with open(path, "rb") as f:
+        text = f.read().decode("latin-1")
+    for raw in text.splitlines():
+        line = raw.strip()
+        if not line or line.startswith(";"):
+            continue
+        if line.startswith("[") and "]" in line:
+            current = (line[1 : line.index("]")], [])
+            sections.append(current)
+        elif current is not None and "=" in line:
+            key, value = line.split("=", 1)
+            current[1].append((key.strip(), value.strip()))
+    return sections
+
+
+def hive_value(text, key, name):
+    """A value from the text of a Wine hive file (system.reg, user.reg): the string data of
+    `name` ("@" for the default value) under `key` (backslashes single), else None. DWORDs
+    come back as "dword:xxxxxxxx"."""
+    wanted = "[" + key.replace("\\", "\\\\").lower() + "]"
+    in_key = False
+    for line in text.splitlines():
+        if line.startswith("["):
+            in_key = line.lower().startswith(wanted)
+            continue
+        if not in_key:
+            continue
+        if name == "@":
+            prefix = "@="
+        else:
+            prefix = '"' + name.replace("\\", "\\\\") + '"='
+        if line.lower().startswith(prefix.lower()):
+            value = line[len(prefix):]
+            if value.startswith('"') and value.endswith('"'):
+                return value[1:-1].replace("\\\\", "\\").replace('\\"', '"')
+            return value
+    return None
+
+
+def ini_section(sections, name):
+    """Keys of one section as an ordered list, or None; section names ignore case."""
+    if sections is None:
+        return None
+    for section, keys in sections:
+        if section.lower() == name.lower():
+            return keys
+    return None
+
+
+def ini_value(sections, section, key, default=None):
+    keys = ini_section(sections, section)
+    for k, v in keys or []:
+        if k.lower() == key.lower():
+            return v
+    return default
+
+
+def is_subsequence(expected, actual):
+    """True when every item of `expected` occurs in `actual` in the same order. An item may
+    be a predicate (a callable) instead of a value."""
+    position = 0
+    for item in expected:
+        while position < len(actual):
+            candidate = actual[position]
+            position += 1
+            if (item(candidate) if callable(item) else candidate == item):
+                break
+        else:
+            return False
+    return True
+
+
+def missing_from_subsequence(expected, actual):
+    """The first item of `expected` that cannot be matched in order (for failure messages)."""
+    for n in range(1, len(expected) + 1):
+        if not is_subsequence(expected[:n], actual):
+            item = expected[n - 1]
+            return getattr(item, "__name__", item) if callable(item) else item
+    return None
+
+
+class TraceCapture:
+    """The "Trace Monitor" stand-in, writing every line it receives to a file."""
+
+    TITLE = "Trace Monitor"
+
+    def __init__(self, prefix, extra_args=()):
+        self.prefix = prefix
+        self.file = os.path.join(prefix.work, "trace-%d.txt" % id(self))
+        self.extra_args = list(extra_args)
+        self.proc = None
+
+    def start(self):
+        exe = os.path.join(BIN_DIR, "tracemon.exe")
+        self.proc = self.prefix.spawn([exe, "-o", windows_path(self.file)] + self.extra_args)
+        found, _, _ = self.prefix.wmsend(title=self.TITLE, wait_ms=20000)
+        if not found:
+            raise RuntimeError("the Trace Monitor window did not appear")
+        return self
+
+    def stop(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self.prefix.wmsend(title=self.TITLE, message=WM_CLOSE, post=True)
+            try:
+                self.proc.wait(15)
+            except subprocess.TimeoutExpired:
+                pass  # the prefix's close() ends it
+        return self.lines()
+
+    def lines(self):
+        text = read_text(self.file).replace("\r\n", "\n")
+        if text.endswith("\n"):
+            text = text[:-1]
+        return text.split("\n") if text else []
+
+
+class SetupTestCase(unittest.TestCase):
+    """Base class: one X display per test file, one fresh prefix with the CD image at C:\\cd
+    per test. Subclasses call `self.setup_exe(args)`."""
+
+    display = None
+    keep_prefixes = bool(os.environ.get("ZOV_E2E_KEEP"))
+
+    @classmethod
+    def setUpClass(cls):
+        for needed in (os.path.join(CD_IMAGE, "setup.exe"), os.path.join(HELPERS, "winrun.exe")):
+            if not os.path.exists(needed):
+                raise RuntimeError("not built: %s (build the win64 preset first)" % needed)
+        prefix_template()
+        cls.display = Display().start()
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.display is not None:
+            cls.display.stop()
+            cls.display = None
+
+    def setUp(self):
+        self.prefix = WinePrefix(self.display.name)
+        self.addCleanup(self._close_prefix)
+        self.cd = self.prefix.install_cd()
+        self.engine_env = {}
+        self.engine_control()
+
+    def _close_prefix(self):
+        if self.keep_prefixes:
+            print("\nkept prefix for inspection: %s" % self.prefix.work)
+        self.prefix.close(keep=self.keep_prefixes)
+
+    # -- the engine stand-in's control file (tools/README.md) -----------------------------------
+    def engine_control(self, **keys):
+        """Writes the [control] section the engine reads through ZOV_ENGINE_CONTROL. Every run
+        also records the engine's command line and [enter] keys in `self.engine_record`."""
+        self.engine_record = os.path.join(self.prefix.work, "engine-record.txt")
+        keys.setdefault("record", windows_path(self.engine_record))
+        path = os.path.join(self.prefix.work, "engine-control.ini")
+        with open(path, "w", newline="\r\n") as f:
+            f.write("[control]\n")
+            for key, value in keys.items():
+                f.write("%s=%s\n" % (key, value))
+        self.engine_env["ZOV_ENGINE_CONTROL"] = windows_path(path)
+        return path
+
+    def engine_runs(self):
+        """What the engine recorded, one (command line, [(key, value), ...]) per run."""
+        if not os.path.exists(self.engine_record):
+            return []
+        with open(self.engine_record, "rb") as f:
+            text = f.read().decode("latin-1").replace("\r\n", "\n")
+        runs = []
+        for block in text.split("\n\n"):
+            lines = block.split("\n")
+            if not lines or not lines[0]:
+                continue
+            keys = [tuple(line.split("=", 1)) for line in lines[1:] if "=" in line]
+            runs.append((lines[0], keys))
+        return runs
+
+    def reset_prefix(self):
+        """Cleans what a run leaves so that the next one starts like the first: the session
+        file, the installed folders, the desktop and the history."""
+        for name in os.listdir(self.prefix.temp_dir):
+            path = os.path.join(self.prefix.temp_dir, name)
+            shutil.rmtree(path) if os.path.isdir(path) else os.unlink(path)
+        program_files = self.prefix.c("Program Files")
+        for name in os.listdir(program_files):
+            if name.startswith("ZOV"):
+                shutil.rmtree(os.path.join(program_files, name))
+        for name in os.listdir(self.prefix.desktop):
+            os.unlink(os.path.join(self.prefix.desktop, name))
+        for name in ("IPH.PH", "TPI.PH"):
+            if os.path.exists(self.prefix.c(name)):
+                os.unlink(self.prefix.c(name))
+        if os.path.exists(self.engine_record):
+            os.unlink(self.engine_record)
+
+    def setup_exe(self, args="", exe="setup.exe", timeout=120, extra_env=None, child_env=None, background=False):
+        """Runs C:\\cd\\<exe> with exactly `args` after the quoted program path."""
+        cmdline = '"%s\\%s"' % (self.cd, exe) + ((" " + args) if args else "")
+        env = dict(self.engine_env)
+        env.update(extra_env or {})
+        return self.prefix.run(cmdline, cwd=self.cd, timeout=timeout, extra_env=env, child_env=child_env, background=background)
+
+    def assertExit(self, result, code):
+        self.assertFalse(result.timed_out, "setup did not end: %r" % result)
+        self.assertEqual(result.exit_code, code, "exit code, %r" % result)
