@@ -1,5 +1,5 @@
 // The progress component writer and the engine launcher.
-#include "app/context.h"
+#include "unit/run_fixture.h"
 #include "engine/component.h"
 #include "engine/script.h"
 #include "sim/sim_machine.h"
@@ -12,33 +12,9 @@ using zov::sim::SimMachine;
 
 namespace {
 
-class NoFinish : public Finisher {
-  public:
-    void finish(std::uint32_t code) override { throw Exited{code}; }
-    void restartExit(std::uint32_t code) override { throw Exited{code}; }
-};
-
-class Engine : public ::testing::Test {
+class Engine : public zov::sim::RunFixture {
   protected:
-    SimMachine sim;
-    Machine machine = sim.machine();
-    Trace trace{machine.traceWire, machine.clock, machine.system};
-    CInstallHistory history{
-        {machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"};
-    bool silent = false;
-    Prompts prompts{machine.windows, machine.strings, silent};
-    NoFinish finisher;
-    bool abort = false;
-    RunContext run{machine, trace, history, prompts, finisher, abort};
-
-    std::uint32_t endCode(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const Exited& e) {
-            return e.code;
-        }
-        return 0xFFFFFFFF;
-    }
+    bool& silent = session.silent;
 };
 
 TEST_F(Engine, ComponentIsWrittenInKilobytePiecesWithPumping) {

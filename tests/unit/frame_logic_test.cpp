@@ -1,5 +1,5 @@
 // The frame's message protocol with the engine, its progress module and a coordinator.
-#include "app/context.h"
+#include "unit/run_fixture.h"
 #include "sim/sim_machine.h"
 #include "ui/frame.h"
 #include "ui/frame_messages.h"
@@ -14,24 +14,8 @@ using zov::sim::SimMachine;
 
 namespace {
 
-class NoFinish : public Finisher {
-  public:
-    void finish(std::uint32_t code) override { throw Exited{code}; }
-    void restartExit(std::uint32_t code) override { throw Exited{code}; }
-};
-
-class Frame : public ::testing::Test {
+class Frame : public zov::sim::RunFixture {
   protected:
-    SimMachine sim;
-    Machine machine = sim.machine();
-    Trace trace{machine.traceWire, machine.clock, machine.system};
-    CInstallHistory history{
-        {machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"};
-    InstallSession session;
-    Prompts prompts{machine.windows, machine.strings, session.silent};
-    NoFinish finisher;
-    bool abort = false;
-    RunContext run{machine, trace, history, prompts, finisher, abort};
     FakeFrame view;
     std::string ini = sim.tempFile("install.ini");
     FrameLogic logic{run, session, view, ini};

@@ -298,40 +298,17 @@ class CoordinatedRun : public InstallerRun {
 };
 
 TEST_F(CoordinatedRun, GoRunsTheEngineWithPhaseTwoArgument) {
-    // The phase arrives while the frame is being created, before the checks.
-    frame.makeWindow = [this] {
-        WindowHandle h = sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
-                                               [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                                                   std::intptr_t r = 0;
-                                                   app->onFrameMessage(m, w, l, r);
-                                                   return r;
-                                               });
-        frame.handleValue = h;
-        std::intptr_t r = 0;
-        app->onFrameMessage(msg::SetInstallPhase, 0, 2, r);
-        return h;
-    };
+    // The phase arrives at the first pump after the frame exists, before the defaults.
     coordinate(0);
     EXPECT_EQ(run("/s"), 0u);
     ASSERT_EQ(engineCommandLines().size(), 1u);
     EXPECT_EQ(engineCommandLines()[0], "\"D:\\comp01.000\" -y2");
     EXPECT_EQ(sim.kernel.events.count("_ZOV_TPI_CI_READY"), 1u);
     EXPECT_EQ(sim.windows.messagesOf(msg::InitProgress).size(), 1u);
+    EXPECT_EQ(sim.profile.readString("C:\\IPH.PH", "general00", "p", "", 8), "2");
 }
 
 TEST_F(CoordinatedRun, CancelEndsWith1602WithoutTheEngine) {
-    frame.makeWindow = [this] {
-        WindowHandle h = sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
-                                               [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                                                   std::intptr_t r = 0;
-                                                   app->onFrameMessage(m, w, l, r);
-                                                   return r;
-                                               });
-        frame.handleValue = h;
-        std::intptr_t r = 0;
-        app->onFrameMessage(msg::SetInstallPhase, 0, 2, r);
-        return h;
-    };
     coordinate(1);
     EXPECT_EQ(run("/s"), 1602u);
     EXPECT_TRUE(engineCommandLines().empty());
