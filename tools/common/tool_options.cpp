@@ -80,6 +80,8 @@ MonitorOptions parseMonitorOptions(const std::vector<std::string>& args) {
             options.raw = true;
         else if (name == "with-sender")
             options.withSender = true;
+        else if (name == "stamp")
+            options.stamp = true;
     }
     return options;
 }

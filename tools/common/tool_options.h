@@ -25,6 +25,7 @@ struct MonitorOptions {
     unsigned exitAfter = 0;  // -exit-after N (0: never)
     bool raw = false;        // -raw: keep the line ends a line arrived with
     bool withSender = false; // -with-sender: prefix each file line with wParam and a tab
+    bool stamp = false;      // -stamp: prefix each file line with the arrival tick (ms) and a tab
 };
 
 // `args` excludes the program name.

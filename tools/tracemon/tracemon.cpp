@@ -25,6 +25,8 @@ void writeLine(WPARAM sender, const std::string& line) {
     if (gOutput == INVALID_HANDLE_VALUE)
         return;
     std::string record;
+    if (gOptions.stamp)
+        record = std::to_string(GetTickCount()) + "\t";
     if (gOptions.withSender)
         record = std::to_string(static_cast<long long>(static_cast<INT_PTR>(sender))) + "\t";
     record += line + "\r\n";
