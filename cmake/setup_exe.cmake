@@ -1,6 +1,7 @@
 # setup.exe: the Win32 shell around the portable core.
 file(GLOB ZOV_PORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/win32/*.cpp)
-file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp)
+file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp ${CMAKE_SOURCE_DIR}/src/ui/win32/*.cpp
+  ${CMAKE_SOURCE_DIR}/src/diag/win32/*.cpp)
 
 set(ZOV_BIN ${CMAKE_BINARY_DIR}/bin)
 set(ZOV_PROGUPD ${ZOV_BIN}/progupd.dll)
@@ -38,3 +39,5 @@ zov_setup_executable(setup ON)
 # A copy without the progress module, for the damaged-installation test only.
 zov_setup_executable(setup_nocomponent OFF)
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD})
+
+include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)

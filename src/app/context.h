@@ -24,6 +24,7 @@ class Prompts {
     bool warning(const std::string& text);  // OK/Cancel: true = OK; OK when silent
     void notice(unsigned id) { notice(text(id)); }
     bool question(unsigned id) { return question(text(id)); }
+    bool silentMode() const { return silent_; }
 
   private:
     std::string caption() const { return text(2); }

@@ -153,7 +153,8 @@ bool InstallerApp::removeCommonRetryShortcut() {
 void InstallerApp::postInstall() {
     if (abort_ || settings_.readResult() != '0')
         return;
-    // The web-registration cookie is deleted here once the browser stores are read.
+    if (session_.useScreenName || session_.screenNameWelcome)
+        deleteScreenNameCookie();
     removeRetryShortcut();
     removeCommonRetryShortcut();
 }

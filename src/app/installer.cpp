@@ -3,6 +3,7 @@
 #include "app/results.h"
 #include "checks/running_clients.h"
 #include "checks/system_checks.h"
+#include "companions/flash.h"
 #include "ui/frame_messages.h"
 
 #include <algorithm>
@@ -40,8 +41,10 @@ InstallerApp::InstallerApp(Machine& machine, FrameHost& frame)
       prompts_(machine.windows, machine.strings, session_.silent), run_{machine,  trace_, history_,
                                                                         prompts_, *this,  abort_},
       settings_(machine.profile, machine.files, SettingsFile::pathIn(machine.system.tempPath())),
-      scanner_(run_, session_), os_(machine.system.osVersion()) {
+      scanner_(run_, session_), os_(machine.system.osVersion()), boxDialogs_(run_) {
     frameLogic_ = std::make_unique<FrameLogic>(run_, session_, frame_, settings_.path());
+    frameLogic_->networkAlive = [this] { return machine_.companions.networkAlive(); };
+    frameLogic_->dialogs = dialogs_;
     script_.setProgramFromModule(machine.system.modulePath());
 }
 
@@ -61,7 +64,11 @@ void InstallerApp::run(const std::string& line) {
         trace_.line("Creating main frame window...");
         trace_.time();
     }
-    // Stage 4.
+    // Stage 4. The Flash Player check belongs to the frame's creation; it runs first, so
+    // that a player it installs is there when the frame makes its movie.
+    if (os_.win95or98() || os_.windowsMe() ||
+        SystemChecks::isAdministrator(machine_.checks.hardware.tokenGroups()))
+        FlashCompanion(run_).CheckAndInstall();
     session_.frame = frame_.create();
     if (session_.frame == 0) {
         history_.RecordEvent(112);
@@ -90,7 +97,9 @@ void InstallerApp::run(const std::string& line) {
     frame_.show(session_.windowShown);
     // Stage 8.
     trace_.printf("Running system checks:");
-    if (int code = SystemChecks(run_, session_).run(); code != 0) {
+    CheckSwitches switches{commandLine_.has("-u"), commandLine_.value("-o")};
+    if (int code = SystemChecks(run_, session_, frame_, *dialogs_, switches, [this] { removeRetryShortcut(); }).run();
+        code != 0) {
         machine_.windows.pumpMessages();
         if (session_.installPhase == 2)
             machine_.kernel.createSignalledEvent("_ZOV_TPI_CI_STOP");
@@ -110,13 +119,14 @@ void InstallerApp::run(const std::string& line) {
     // Stage 12.
     installerMutex_ = machine_.kernel.createMutex("Global\\ZOVInst");
     installerMutexCreated_ = true;
-    RunningClients(run_).startPipeServer("\\\\.\\Pipe\\ZOVINST");
+    RunningClients(run_, session_.frame).startPipeServer("\\\\.\\Pipe\\ZOVINST");
     if (commandLine_.has("-z"))
         script_.setArguments("-z");
     else if (commandLine_.has("-j"))
         script_.setArguments("-j");
     session_.screenReader = machine_.system.screenReaderRunning();
     session_.engineArguments = script_.arguments();
+    scanner_.diskScanForTests();
     // Stage 13.
     machine_.windows.pumpMessages();
     if (session_.installPhase == 2) {
@@ -127,6 +137,7 @@ void InstallerApp::run(const std::string& line) {
         trace_.printf("Running installation wizard...");
         runSequence();
         trace_.printf("Ending installation wizard...");
+        FlashCompanion(run_).UpdateTrustFile(session_.installDirectory);
     }
     // Stage 14.
     if (session_.hasSettingsCopy)
@@ -272,9 +283,11 @@ void InstallerApp::computeSessionDefaults() {
         s.showMember = false;
         s.cookieLookup = false;
     }
-    // 15. The screen-name cookie is looked up in the browsers' stores when that exists.
+    // 15.
     if (cl.has("-a"))
         s.forceDirectory = true;
+    if (s.cookieLookup)
+        lookUpScreenNameCookie();
     // 16.
     if (s.hasX || s.hasSettingsCopy || s.hasJ)
         s.silent = true;
@@ -299,7 +312,7 @@ void InstallerApp::easyUpgrade() {
     trace_.printf("Performing Easy Upgrade. User will not be prompted for install options.");
     history_.SetValue("qi", "1");
     s.installType = 'C';
-    RunningClients clients(run_);
+    RunningClients clients(run_, s.frame);
     if (clients.anyClientPresent()) {
         if (frame_.hasFlash())
             frame_.loadMovieSection("initializing");
@@ -314,9 +327,9 @@ void InstallerApp::easyUpgrade() {
     std::optional<std::string> folder = scanner_.FindLastRegisteredClient();
     bool accepted = false;
     if (folder)
-        accepted = scanner_.TestClientFolder(*folder, true);
-    else if ((folder = scanner_.CheckRegisteredClient()))
-        accepted = true;
+        accepted = scanner_.TestClientFolder(0, *folder, true);
+    else if (scanner_.CheckRegisteredClient() == 1)
+        accepted = true, folder = scanner_.registeredFolder();
     if (!folder || !accepted) {
         s.installType = 'E';
         s.upgradeDirectory.clear();
@@ -324,7 +337,8 @@ void InstallerApp::easyUpgrade() {
     }
     s.upgradeDirectory = *folder;
     s.upgradeTargetFixed = true;
-    scanner_.ReadUpgradeClient(*folder);
+    std::uint32_t version = 0;
+    scanner_.ReadUpgradeClient(version, s.upgradeCodebaseText, s.upgradeBuildText);
     trace_.printf("Upgrading from Client Version '%s' (Codebase '%s')", s.upgradeBuildText.c_str(),
                   s.upgradeCodebaseText.c_str());
     trace_.printf("Location of client to upgrade '%s'", s.upgradeDirectory.c_str());

@@ -9,9 +9,11 @@
 #include "app/session.h"
 #include "app/settings_file.h"
 #include "checks/os_version.h"
+#include "companions/cookies.h"
 #include "discovery/scanner.h"
 #include "engine/component.h"
 #include "engine/script.h"
+#include "ui/check_dialogs.h"
 #include "ui/frame.h"
 
 #include <memory>
@@ -46,6 +48,8 @@ class InstallerApp final : public Finisher {
     CScript& script() { return script_; }
     bool abortFlag() const { return abort_; }
     std::uint32_t exitCodeFor(char engineResult);
+    // The dialogs of the checks and the run sequence; message-box stand-ins by default.
+    void setDialogs(CheckDialogs& dialogs);
 
   private:
     // Start-up.
@@ -54,6 +58,7 @@ class InstallerApp final : public Finisher {
     void writeAddOnChoice();
     void setDdeq();
     void easyUpgrade();
+    void lookUpScreenNameCookie();
     void runCoordinated();
     void runUnattended();
     void writeProgressComponentOrFail();
@@ -64,7 +69,8 @@ class InstallerApp final : public Finisher {
     void runSequence();
     void prepareEngineRun();
     bool engineRunLoop(); // false when the flow must go back into the wizard
-    void traceDiskFigures();
+    int showDiskSpacePage(DiskFigures& figures);
+    void upgradeComponentCheck();
 
     // Finish.
     void cleanUp();
@@ -72,6 +78,7 @@ class InstallerApp final : public Finisher {
     bool removeRetryShortcut();
     bool removeCommonRetryShortcut();
     void postInstall();
+    void deleteScreenNameCookie();
     void launchClient(const std::string& commandLine);
     void releaseInstallerMutex();
     void endWindows();
@@ -93,6 +100,14 @@ class InstallerApp final : public Finisher {
     CComponent progressComponent_{kProgressComponent};
     CScript script_;
     OsProbes os_;
+    // The browsers' cookie stores, made when start-up looks for the screen-name cookie, and
+    // the store the cookie was found in (0: none).
+    std::unique_ptr<CCookieJar> cookies_;
+    std::uint32_t cookieStore_ = 0;
+    BoxDialogs boxDialogs_;
+    CheckDialogs* dialogs_ = &boxDialogs_;
+    // Packed version of the client chosen for upgrade (the wizard flow sets it).
+    std::uint32_t upgradeVersion_ = 0;
     std::uintptr_t installerMutex_ = 0;
     bool installerMutexCreated_ = false;
     bool busyShown_ = false;

@@ -2,25 +2,70 @@
 #include "app/installer.h"
 #include "app/results.h"
 
+#include "checks/disk_space.h"
 #include "checks/running_clients.h"
 #include "ui/frame_messages.h"
 
-#include <algorithm>
-#include <cstdlib>
-
 namespace zov {
+namespace {
+
+constexpr std::uint32_t kVersion8 = 0x80000; // packed 8.0
+
+std::string folderOf(const std::string& path) {
+    std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+} // namespace
+
+void InstallerApp::setDialogs(CheckDialogs& dialogs) {
+    dialogs_ = &dialogs;
+    frameLogic_->dialogs = &dialogs;
+}
 
 void InstallerApp::runSequence() {
     if (frame_.hasFlash())
         frame_.playMovie();
     abort_ = false;
-    // The wizard pages lead here; until they exist the run goes straight to the engine.
+    // The wizard pages lead here, and Back on the disk-space page leads to them again;
+    // until they exist each pass goes straight to the preparation.
     for (;;) {
         if (abort_)
             return;
+        upgradeComponentCheck();
         prepareEngineRun();
         if (engineRunLoop())
             return;
+    }
+}
+
+void InstallerApp::upgradeComponentCheck() {
+    const std::string message = stringAt(1358);
+    if (session_.installType != 'C' || message.size() < 2)
+        return;
+    const std::string root = stringAt(1357);
+    std::optional<std::vector<std::string>> components =
+        machine_.registry.subKeys(RegRoot::LocalMachine, root);
+    if (!components)
+        return;
+    for (const std::string& component : *components) {
+        std::optional<std::uint32_t> installed =
+            machine_.registry.readDword(RegRoot::LocalMachine, root + "\\" + component, stringAt(1356));
+        if (!installed || *installed != 1 || component == "9" || component == "208")
+            continue;
+        if (component == "308") {
+            if (upgradeVersion_ < kVersion8 && prompts_.question(233)) {
+                history_.RecordEvent(150);
+                run_.fail(1602);
+            }
+            continue;
+        }
+        const std::string setup =
+            folderOf(session_.installerPath) + stringAt(1355) + "\\" + component + "\\" + stringAt(1354);
+        if (!machine_.files.exists(setup)) {
+            history_.RecordEvent(143);
+            prompts_.notice(message);
+        }
     }
 }
 
@@ -28,7 +73,7 @@ void InstallerApp::prepareEngineRun() {
     machine_.windows.sendMessage(session_.frame, msg::ShowBusy, 0, 2);
     busyShown_ = true;
     frameLogic_->setBusyBeforeEngine(true);
-    RunningClients clients(run_);
+    RunningClients clients(run_, session_.frame);
     if (clients.anyClientPresent()) {
         ProcessHandle client = clients.findClientProcess(stringAt(1261));
         if (client) {
@@ -45,6 +90,18 @@ void InstallerApp::prepareEngineRun() {
     }
     settings_.write(session_);
     writeProgressComponentOrFail();
+}
+
+int InstallerApp::showDiskSpacePage(DiskFigures& figures) {
+    for (;;) {
+        int page = dialogs_->diskSpacePage(figures);
+        if (page != CheckDialogs::kPageCancel)
+            return page;
+        if (CancelConfirmation(run_, *dialogs_).exitChosen()) {
+            abort_ = true;
+            return CheckDialogs::kPageCancel;
+        }
+    }
 }
 
 bool InstallerApp::engineRunLoop() {
@@ -80,15 +137,22 @@ bool InstallerApp::engineRunLoop() {
                 busyShown_ = false;
             }
             machine_.windows.postMessage(session_.frame, msg::ResetWizardBack, 0, 0);
-            traceDiskFigures();
+            DiskFigures figures;
+            DiskSpace(run_).diskFigures(session_.installDirectory, settings_.path(), 0, figures);
             history_.RecordEvent(106);
-            // The disk-space page decides between Back, Next and exit; until it exists the
-            // run ends here as the page's exit would.
+            const int page = showDiskSpacePage(figures);
+            if (abort_)
+                return true;
+            if (page == CheckDialogs::kPageNext)
+                continue; // the engine runs again with a freshly written install.ini
+            if (page == CheckDialogs::kPageBack)
+                return false; // back into the wizard, which leads to the preparation again
             abort_ = true;
             return true;
         }
         case EngineResult::Cancel:
             history_.RecordEvent(134);
+            dialogs_->cancelSummary();
             break;
         case EngineResult::NoMinBrowser:
             machine_.windows.postMessage(session_.frame, msg::ResetWizardBack, 0, 0);
@@ -110,33 +174,6 @@ bool InstallerApp::engineRunLoop() {
         abort_ = true;
         return true;
     }
-}
-
-void InstallerApp::traceDiskFigures() {
-    if (!trace_.on())
-        return;
-    char installDrive = session_.installDirectory.empty() ? '?' : session_.installDirectory[0];
-    std::string system = machine_.system.systemDirectory();
-    char systemDrive = system.empty() ? '?' : system[0];
-    auto freeKb = [this](char drive) {
-        auto bytes = machine_.system.freeBytes(std::string(1, drive) + ":\\");
-        std::uint64_t kb = bytes ? *bytes / 1024 : 0;
-        return static_cast<int>(std::min<std::uint64_t>(kb, 0x7FFFFFFF));
-    };
-    auto size = [this](const char* section, const char* key) {
-        return std::atoi(machine_.profile.readString(settings_.path(), section, key, "0", 2048).c_str());
-    };
-    int required = size("system sizes", "basesys") + size("system sizes", "noncoresys") +
-                   size("system sizes", "netfiles") + size("system sizes", "browsersys") +
-                   size("system sizes", "upgrade") + size("system sizes", "download") +
-                   size("system sizes", "other");
-    int requiredInstall = size("install sizes", "base") + size("install sizes", "noncore") +
-                          size("install sizes", "netfiles") + size("install sizes", "browseralt") +
-                          size("install sizes", "other");
-    trace_.printf("Required Space on System Drive (%c:): %dK", systemDrive, required);
-    trace_.printf("Available Space on System Drive (%c:): %dK", systemDrive, freeKb(systemDrive));
-    trace_.printf("Required Space on Install Drive (%c:): %dK", installDrive, requiredInstall);
-    trace_.printf("Available Space on Install Drive (%c:): %dK", installDrive, freeKb(installDrive));
 }
 
 } // namespace zov

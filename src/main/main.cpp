@@ -1,5 +1,6 @@
 // setup.exe: hardens DLL loading, builds the real machine and hands the run to the core.
 #include "app/installer.h"
+#include "diag/win32/crash_handler.h"
 #include "platform/win32/win32_machine.h"
 #include "ui/win32/frame_window.h"
 
@@ -9,6 +10,7 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Keep the current folder (a download folder, a CD) out of the DLL search path.
     SetDllDirectoryA("");
+    zov::win32::CrashForTestsIfAsked(); // test builds only
     OleInitialize(nullptr);
 
     static zov::win32::Win32Machine realMachine(instance);

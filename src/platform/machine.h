@@ -3,6 +3,10 @@
 #pragma once
 
 #include "platform/ports.h"
+#include "platform/ports_browsers.h"
+#include "platform/ports_checks.h"
+#include "platform/ports_companions.h"
+#include "platform/ports_discovery.h"
 
 namespace zov {
 
@@ -22,6 +26,10 @@ struct Machine {
     StringTable& strings;
     Resources& resources;
     ProcessExit& exit;
+    DiscoveryPorts& discovery;
+    CheckPorts& checks;
+    CompanionSystem& companions;
+    BrowserData& browsers;
 };
 
 } // namespace zov

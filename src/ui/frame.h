@@ -13,6 +13,8 @@
 
 namespace zov {
 
+class CheckDialogs;
+
 // What the logic asks of the window: progress and busy displays, menu state, the movie.
 class FrameView {
   public:
@@ -71,6 +73,8 @@ class FrameLogic {
     // engine to stop; otherwise the user confirms, and Exit ends the run with 1602.
     void onClose();
     bool engineRunning = false;
+    // The resume dialog and cancel summary of the cancel confirmation; message boxes when unset.
+    CheckDialogs* dialogs = nullptr;
 
     // The disk-space page shown when the engine fails a checkpoint: 1 Next, 0 exit.
     std::function<int()> diskSpacePage = [] { return 0; };

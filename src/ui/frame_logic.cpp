@@ -1,3 +1,4 @@
+#include "ui/check_dialogs.h"
 #include "ui/frame.h"
 #include "ui/frame_messages.h"
 
@@ -130,18 +131,11 @@ void FrameLogic::onClose() {
         cancelRequest_ = true;
         return;
     }
-    if (!session_.silent) {
-        run_.history.RecordEvent(128);
-        bool resume =
-            run_.m.windows.messageBox(BoxKind::Question,
-                                      "Remember - there's no risk and no obligation during your FREE "
-                                      "trial!\n\nWould you like to Resume setup?",
-                                      run_.prompts.text(2)) == BoxAnswer::Yes;
-        if (resume) {
-            run_.abort = false;
-            return;
-        }
-        run_.history.RecordEvent(134);
+    // The same confirmation as at the check prompts: Exit also shows the cancel summary.
+    BoxDialogs boxes(run_);
+    if (!CancelConfirmation(run_, dialogs != nullptr ? *dialogs : boxes).exitChosen()) {
+        run_.abort = false;
+        return;
     }
     view_.destroyBusy();
     view_.destroyProgress();

@@ -255,6 +255,24 @@ std::vector<std::string> SimFileSystem::allFiles() const {
     return out;
 }
 
+std::optional<std::vector<SimFileSystem::Entry>> SimFileSystem::entries(const std::string& folder) const {
+    std::string norm = normalizePath(folder.size() == 2 && folder[1] == ':' ? folder + "\\" : folder);
+    std::string key = upperCase(norm);
+    if (directories_.count(key) == 0)
+        return std::nullopt;
+    std::map<std::string, Entry> sorted; // by upper-case name
+    for (const auto& [dirKey, spelling] : directories_)
+        if (dirKey != key && upperCase(parentOf(spelling)) == key)
+            sorted[upperCase(nameOf(spelling))] = {nameOf(spelling), true};
+    for (const auto& [fileKey, f] : files_)
+        if (upperCase(parentOf(f.path)) == key)
+            sorted[upperCase(nameOf(f.path))] = {nameOf(f.path), false};
+    std::vector<Entry> out;
+    for (auto& [name, entry] : sorted)
+        out.push_back(std::move(entry));
+    return out;
+}
+
 bool SimFileSystem::exists(const std::string& path) {
     std::string key = pathKey(path);
     return files_.count(key) != 0 || directories_.count(key) != 0;

@@ -73,6 +73,13 @@ class SimFileSystem : public FileSystem {
     // Every file, in key order (for dumps in failure messages).
     std::vector<std::string> allFiles() const;
     bool isReadOnly(const std::string& path) const;
+    // The files and folders directly inside a folder ("." and ".." not included), sorted
+    // without case as the system lists them; nullopt when there is no such folder.
+    struct Entry {
+        std::string name;
+        bool directory = false;
+    };
+    std::optional<std::vector<Entry>> entries(const std::string& folder) const;
 
     // --- FileSystem -----------------------------------------------------------------
     bool exists(const std::string& path) override;

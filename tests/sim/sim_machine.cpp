@@ -2,6 +2,7 @@
 
 #include "res/strings.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace zov::sim {
@@ -410,6 +411,21 @@ void SimKernelObjects::releaseMutex(std::uintptr_t mutex) {
     handles_.erase(it);
 }
 
+void SimKernelObjects::closeAllHandles() {
+    while (!handles_.empty())
+        releaseMutex(handles_.begin()->first);
+}
+
+void SimProcessExit::exit(std::uint32_t exitCode) {
+    code = exitCode;
+    machine_.kernel.closeAllHandles();
+    auto& windows = machine_.windows.windows;
+    windows.erase(std::remove_if(windows.begin(), windows.end(),
+                                 [](const SimWindowSystem::Window& w) { return w.windowClass == "ZOVInstallerClass"; }),
+                  windows.end());
+    throw Exited{exitCode};
+}
+
 bool SimKernelObjects::createSignalledEvent(const std::string& name) {
     if (eventsFail) {
         machine_.system.error = err::kAccessDenied;
@@ -540,7 +556,8 @@ const std::uint8_t* SimResources::load(unsigned id, bool& loadFailed) {
 
 SimMachine::SimMachine()
     : profile(*this), files(*this), system(*this), windows(*this), processes(*this), kernel(*this),
-      shell(*this), resources(*this) {
+      shell(*this), resources(*this), exit(*this), discovery(*this), checks(*this), companions(*this),
+      browsers(files, clock) {
     files.makeDirectory(system.windows);
     files.makeDirectory(system.system);
     files.makeDirectory(system.temp);
@@ -560,7 +577,8 @@ SimMachine::SimMachine()
 
 Machine SimMachine::machine() {
     return Machine{profile, files, system,   registry,  clock,   windows,   processes, kernel,
-                   shell,   power, services, traceWire, strings, resources, exit};
+                   shell,   power, services, traceWire, strings, resources, exit,      discovery, checks.ports(), companions,
+                   browsers};
 }
 
 void SimMachine::setTempPath(const std::string& path) {

@@ -14,6 +14,10 @@
 #pragma once
 
 #include "platform/machine.h"
+#include "sim/sim_browsers.h"
+#include "sim/sim_checks.h"
+#include "sim/sim_companions.h"
+#include "sim/sim_discovery.h"
 #include "sim/sim_files.h"
 #include "sim/sim_registry.h"
 
@@ -228,6 +232,7 @@ class SimKernelObjects : public KernelObjects {
 
     // Names compare exactly, as the kernel's object names do.
     std::uintptr_t createMutex(const std::string& name) override; // last error 183 when it existed
+    void closeAllHandles(); // the process ended
     void releaseMutex(std::uintptr_t mutex) override;
     bool createSignalledEvent(const std::string& name) override;
 
@@ -352,13 +357,17 @@ class SimResources : public Resources {
     SimMachine& machine_;
 };
 
+// The end of the setup process: as on Windows, its kernel handles are closed and its
+// windows destroyed, so that a later run on the same machine does not meet them (the
+// checks would take a leftover frame or installer mutex for a second setup).
 class SimProcessExit : public ProcessExit {
   public:
+    explicit SimProcessExit(SimMachine& machine) : machine_(machine) {}
     std::optional<std::uint32_t> code;
-    [[noreturn]] void exit(std::uint32_t exitCode) override {
-        code = exitCode;
-        throw Exited{exitCode};
-    }
+    [[noreturn]] void exit(std::uint32_t exitCode) override;
+
+  private:
+    SimMachine& machine_;
 };
 
 class SimMachine {
@@ -392,6 +401,10 @@ class SimMachine {
     SimStringTable strings;
     SimResources resources;
     SimProcessExit exit;
+    SimDiscovery discovery;
+    SimChecks checks;
+    SimCompanionSystem companions;
+    SimBrowserData browsers;
 };
 
 } // namespace zov::sim

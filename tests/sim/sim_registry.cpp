@@ -130,6 +130,13 @@ bool SimRegistry::valueExists(RegRoot root, const std::string& key, const std::s
     return k && findValue(*k, value);
 }
 
+std::optional<std::vector<SimRegistry::Value>> SimRegistry::valuesOf(RegRoot root, const std::string& key) {
+    Key* k = open(root, key);
+    if (!k)
+        return std::nullopt;
+    return k->values;
+}
+
 bool SimRegistry::keyExists(RegRoot root, const std::string& key) {
     return open(root, key) != nullptr;
 }

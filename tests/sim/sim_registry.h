@@ -35,6 +35,8 @@ class SimRegistry : public Registry {
     // Removes a key with everything below it; false when it did not exist.
     bool removeKey(RegRoot root, const std::string& key);
     bool valueExists(RegRoot root, const std::string& key, const std::string& value);
+    // The values of a key in insertion order; nullopt when it does not exist or is locked.
+    std::optional<std::vector<Value>> valuesOf(RegRoot root, const std::string& key);
     // Keys that exist but cannot be opened (access denied): every read of them fails.
     std::vector<std::pair<RegRoot, std::string>> lockedKeys;
 

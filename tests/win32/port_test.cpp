@@ -625,6 +625,89 @@ static void testExit() {
     CHECK_EQ(code, 1602u);
 }
 
+static void testCompanions(Machine& m) {
+    CompanionSystem& c = m.companions;
+    // HKEY_CLASSES_ROOT.
+    const char* server = "CLSID\\{0D0E5A7C-6A11-4C1E-9A27-5A3C1E0F7E11}\\InProcServer32";
+    HKEY k;
+    CHECK_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, server, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+             ERROR_SUCCESS);
+    RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>("C:\\x\\player.ocx"), 17);
+    RegCloseKey(k);
+    CHECK(c.classKeyExists("CLSID\\{0D0E5A7C-6A11-4C1E-9A27-5A3C1E0F7E11}"));
+    CHECK(c.classKeyExists(server));
+    CHECK(!c.classKeyExists("CLSID\\{0D0E5A7C-6A11-4C1E-9A27-5A3C1E0F7E12}"));
+    CHECK(c.classKeyDefault(server, 512) == std::optional<std::string>("C:\\x\\player.ocx"));
+    CHECK(!c.classKeyDefault(server, 8).has_value()); // does not fit
+    CHECK(!c.classKeyDefault("CLSID\\{0D0E5A7C-6A11-4C1E-9A27-5A3C1E0F7E12}", 512).has_value());
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID\\{0D0E5A7C-6A11-4C1E-9A27-5A3C1E0F7E11}");
+
+    // The version resource this program carries (from setup.rc), and a file without one.
+    auto version = c.fileVersion(self());
+    CHECK(version.has_value() && version->mostSignificant == 0x00090000u &&
+          version->leastSignificant == ((4327u << 16) | 271u));
+    std::string dir = tempDir(m);
+    std::string text = dir + "plain.txt";
+    {
+        auto f = m.files.create(text);
+        f->write("abc", 3);
+        f->close();
+    }
+    CHECK(!c.fileVersion(text).has_value());
+    CHECK(!c.fileVersion(dir + "missing.exe").has_value());
+
+    // A detached process with a bounded wait.
+    ProcessHandle quick = c.startDetached("\"" + self() + "\" --exit 7");
+    CHECK(static_cast<bool>(quick));
+    CHECK(c.waitForExit(quick, 10000));
+    CHECK(m.processes.exitCode(quick) == std::optional<std::uint32_t>(7));
+    m.processes.close(quick);
+    ProcessHandle slow = c.startDetached("\"" + self() + "\" --sleep");
+    DWORD t0 = GetTickCount();
+    CHECK(!c.waitForExit(slow, 300));
+    CHECK(GetTickCount() - t0 >= 250);
+    CHECK(m.processes.exitCode(slow) == std::optional<std::uint32_t>(259));
+    m.processes.terminate(slow, 0);
+    m.processes.close(slow);
+    CHECK(!c.startDetached("\"" + dir + "missing.exe\"").process);
+
+    // Folders and the shared file.
+    auto common = c.commonAppDataFolder();
+    note("common application data: " + common.value_or("none"));
+    CHECK(common.has_value() && m.files.isDirectory(*common));
+    std::string folder = dir + "trust";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    {
+        auto file = c.openShared(folder + "\\ZOV.cfg");
+        CHECK(file != nullptr);
+        CHECK(file->size() == std::optional<std::uint64_t>(0));
+        CHECK(file->append("one\r\n", 5));
+        // Others may read meanwhile, but not write.
+        HANDLE reader = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        CHECK(reader != INVALID_HANDLE_VALUE);
+        if (reader != INVALID_HANDLE_VALUE)
+            CloseHandle(reader);
+        HANDLE writer = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        CHECK(writer == INVALID_HANDLE_VALUE);
+        if (writer != INVALID_HANDLE_VALUE)
+            CloseHandle(writer);
+    }
+    {
+        auto file = c.openShared(folder + "\\ZOV.cfg");
+        CHECK(file->append("two\r\n", 5));
+        CHECK(file->size() == std::optional<std::uint64_t>(10));
+        char buffer[8] = {};
+        CHECK_EQ(file->read(5, buffer, sizeof buffer), 5u);
+        CHECK(std::string(buffer, 5) == "two\r\n");
+        CHECK_EQ(file->read(10, buffer, sizeof buffer), 0u);
+    }
+    CHECK(c.openShared(dir + "no\\such\\ZOV.cfg") == nullptr);
+
+    note(std::string("network alive: ") + (c.networkAlive() ? "yes" : "no"));
+}
+
 struct StaticFlag {
     ~StaticFlag() {
         // Proof that static destructors ran: the parent reads nothing, but a crash here
@@ -685,6 +768,8 @@ int main(int argc, char** argv) {
         testTrace(m);
     if (want("resources"))
         testResources(m);
+    if (want("companions"))
+        testCompanions(m);
     if (want("exit"))
         testExit();
     std::fprintf(out, "%d passed, %d failed\n", passed, failed);

@@ -5,6 +5,7 @@
 // Nothing here depends on the engine's own file name or extension. The only channels
 // back to the setup are install.ini and the frame's window messages; the process exit
 // code is always 0.
+#include "common/client_db_writer.h"
 #include "common/engine_logic.h"
 #include "progupd/progupd.h"
 #include "ui/frame_messages.h"
@@ -247,6 +248,7 @@ class Engine {
     void rollBack();
     void commit();
     void registerClient() const;
+    void writeClientDatabase() const;
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
 
@@ -550,6 +552,29 @@ void Engine::registerClient() const {
     appData.put("appdata", "Common", "");
     appData.put("appdata", "Folder", "");
     appData.flush();
+
+    writeClientDatabase();
+}
+
+// The client's main database, as a first start of the client would leave it: the next setup
+// finds this client through it. An upgrade keeps the database the old client had.
+void Engine::writeClientDatabase() const {
+    const std::string idb = joinPath(mainDir_, "idb");
+    const std::string path = joinPath(idb, "main.idx");
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return;
+    CreateDirectoryA(idb.c_str(), nullptr);
+    std::string screenName = ini_.get("enter", "BRANDSN");
+    std::vector<std::uint8_t> bytes = installedClientDatabase(screenName.empty() ? "ZOV Member" : screenName);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                 written == bytes.size();
+    CloseHandle(file);
+    if (!whole)
+        DeleteFileA(path.c_str());
 }
 
 } // namespace

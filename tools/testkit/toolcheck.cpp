@@ -5,6 +5,7 @@
 //   toolcheck.exe <folder holding comp01.exe, progupd.dll, DAD.exe, wzov.exe, tracemon.exe>
 //
 // Prints one line per check and ends with "N passed, N failed"; exit code 1 on a failure.
+#include "common/client_db_writer.h"
 #include "common/wire_formats.h"
 #include "ui/frame_messages.h"
 
@@ -395,6 +396,11 @@ void engineInstallsPayload() {
            "engine: LastRegisteredAppPath registered");
     expect(profileGet(s.mainDir + "\\appdata.ini", "appdata", "Folder").empty(),
            "engine: appdata.ini keeps the data in the client folder");
+    {
+        std::vector<std::uint8_t> expected = installedClientDatabase("ZOV Member");
+        expect(readFile(s.mainDir + "\\idb\\main.idx") == std::string(expected.begin(), expected.end()),
+               "engine: the client database idb\\main.idx written");
+    }
 
     // The protocol: init and show first, kill last, main progress rising to 100.
     std::vector<FrameMessage> sent;

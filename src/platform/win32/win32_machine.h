@@ -2,6 +2,10 @@
 #pragma once
 
 #include "platform/machine.h"
+#include "platform/win32/win32_checks.h"
+#include "platform/win32/win32_browsers.h"
+#include "platform/win32/win32_companions.h"
+#include "platform/win32/win32_discovery.h"
 #include "platform/win32/win32_ports.h"
 
 #include <windows.h>
@@ -43,6 +47,10 @@ class Win32Machine {
     Win32StringTable strings_;
     Win32Resources resources_;
     Win32ProcessExit exit_;
+    Win32Discovery discovery_;
+    Win32Checks checks_;
+    Win32CompanionSystem companions_;
+    Win32BrowserData browsers_;
 };
 
 } // namespace zov::win32

@@ -1,0 +1,326 @@
+#include "checks/disk_space.h"
+
+#include "checks/text.h"
+#include "ui/check_dialogs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace zov {
+namespace {
+
+const char* const kInstallKeys[] = {"base", "noncore", "netfiles", "browseralt", "other"};
+const char* const kSystemKeys[] = {"basesys", "noncoresys", "netfiles", "browsersys",
+                                   "upgrade", "download",   "other"};
+constexpr std::size_t kSizeBuffer = 2048;
+
+std::string rootOf(char letter) {
+    return std::string(1, letter) + ":\\";
+}
+
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
+
+} // namespace
+
+std::uint32_t DiskSpace::kilobytes(std::uint64_t bytes) {
+    return static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(bytes >> 10, std::numeric_limits<std::uint32_t>::max()));
+}
+
+std::int32_t DiskSpace::saturate32(std::int64_t total) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(total, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+std::int32_t DiskSpace::sizeValue(const std::string& text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min<std::int64_t>(value * 10 + (text[i] - '0'), std::int64_t{1} << 40);
+    return saturate32(negative ? -value : value);
+}
+
+std::int64_t DiskSpace::scaled(std::int32_t size, int percent) {
+    // Product first, then the division, which truncates toward zero as the 32-bit
+    // arithmetic did; 64 bits hold any product of a 32-bit size and a percentage.
+    return static_cast<std::int64_t>(size) * (100 - static_cast<std::int64_t>(percent)) / 100;
+}
+
+bool DiskSpace::isOld(std::uint64_t modified, std::uint64_t now) {
+    return modified != 0 && static_cast<std::int64_t>(now) - static_cast<std::int64_t>(modified) >
+                                static_cast<std::int64_t>(kOldAge);
+}
+
+std::uint32_t DiskSpace::freeKb(const std::string& path) {
+    Trace& trace = run_.trace;
+    const std::string root = path.substr(0, 3);
+    trace.printf("GUI: Trying newer disk space calculation ...");
+    FreeSpaceEx newer = run_.m.checks.disk.freeSpaceEx(root);
+    switch (newer.outcome) {
+    case FreeSpaceEx::Outcome::Ok:
+        trace.printf("GUI: Using new disk space calculation.");
+        return kilobytes(newer.bytes);
+    case FreeSpaceEx::Outcome::NoKernel:
+        trace.assertion(false, "hKernel32 != NULL", "utility", 1538);
+        break;
+    case FreeSpaceEx::Outcome::Missing:
+    case FreeSpaceEx::Outcome::Failed:
+        if (trace.on()) {
+            trace.lastError(newer.error);
+            trace.line(newer.outcome == FreeSpaceEx::Outcome::Missing
+                           ? "GUI Error: New calculation unavailable."
+                           : "GUI Error: Error using new calculation.");
+        }
+        trace.printf("GUI: Trying old disk space calculation ...");
+        break;
+    }
+    FreeSpaceOld older = run_.m.checks.disk.freeSpaceOld(root);
+    if (!older.ok) {
+        if (trace.on()) {
+            trace.lastError(older.error);
+            trace.line("GUI Error: Error using old disk space calculation.");
+        }
+        return 0;
+    }
+    trace.printf("GUI: Using old disk space calculation.");
+    // The three factors' product does not fit 32 bits on any drive past 4 GB.
+    return kilobytes(static_cast<std::uint64_t>(older.sectorsPerCluster) * older.bytesPerSector *
+                     older.freeClusters);
+}
+
+bool DiskSpace::driveReady(char letter) {
+    return run_.m.checks.disk.freeSpaceOld(rootOf(letter)).ok;
+}
+
+bool DiskSpace::requiredSizes(const std::string& settingsPath, int percent, DiskFigures& figures) {
+    figures.requiredInstall = 0;
+    figures.requiredSystem = 0;
+    ProfileStore& profile = run_.m.profile;
+    auto add = [&](const char* section, const char* const* keys, std::size_t count, const char* scaledKey,
+                   std::int32_t& figure) {
+        std::int64_t total = 0;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string text = profile.readString(settingsPath, section, keys[i], "0", kSizeBuffer);
+            if (text.empty())
+                return false;
+            std::int32_t value = sizeValue(text);
+            total += std::string(keys[i]) == scaledKey ? scaled(value, percent) : value;
+            figure = saturate32(total);
+        }
+        return true;
+    };
+    return add("install sizes", kInstallKeys, std::size(kInstallKeys), "noncore", figures.requiredInstall) &&
+           add("system sizes", kSystemKeys, std::size(kSystemKeys), "noncoresys", figures.requiredSystem);
+}
+
+void DiskSpace::diskFigures(const std::string& installDirectory, const std::string& settingsPath, int percent,
+                            DiskFigures& figures) {
+    const std::string system = run_.m.system.systemDirectory();
+    figures.installDrive = installDirectory.empty() ? '?' : installDirectory[0];
+    figures.systemDrive = system.empty() ? '?' : system[0];
+    figures.availableInstall = freeKb(rootOf(figures.installDrive));
+    figures.availableSystem = freeKb(rootOf(figures.systemDrive));
+    requiredSizes(settingsPath, percent, figures);
+    Trace& trace = run_.trace;
+    trace.printf("Required Space on System Drive (%c:): %dK", figures.systemDrive, figures.requiredSystem);
+    trace.printf("Available Space on System Drive (%c:): %uK", figures.systemDrive, figures.availableSystem);
+    trace.printf("Required Space on Install Drive (%c:): %dK", figures.installDrive, figures.requiredInstall);
+    trace.printf("Available Space on Install Drive (%c:): %uK", figures.installDrive,
+                 figures.availableInstall);
+}
+
+int DiskSpace::initialCheck(CheckDialogs& dialogs, CancelConfirmation& confirmation) {
+    Machine& m = run_.m;
+    if (!m.resources.find(kComponentResource)) {
+        run_.history.RecordEvent(132);
+        run_.prompts.notice(1279);
+        run_.fail(1612);
+    }
+    const std::uint32_t required = static_cast<std::uint32_t>(std::min<std::uint64_t>(
+        m.resources.size(kComponentResource) / 1024, std::numeric_limits<std::int32_t>::max()));
+    for (;;) {
+        const std::string temp = m.system.tempPath();
+        if (static_cast<std::uint64_t>(freeKb(temp)) >= static_cast<std::uint64_t>(required) + kMargin)
+            return 0;
+        if (run_.trace.on()) {
+            std::uint32_t available = freeKb(temp);
+            run_.trace.printf(
+                "SystemChecks() : Insufficient HD space. Size of component resources = %d (+1MB), "
+                "Available space (%s) = %u",
+                static_cast<int>(required), temp.c_str(), available);
+        }
+        if (run_.prompts.silentMode()) {
+            run_.abort = true;
+            return 112;
+        }
+        run_.history.RecordEvent(125);
+        if (run_.prompts.warning(run_.prompts.text(32))) {
+            DiskFigures figures;
+            const std::string system = m.system.systemDirectory();
+            figures.systemDrive = figures.installDrive = system.empty() ? '?' : system[0];
+            figures.availableSystem = figures.availableInstall = freeKb(system.substr(0, 3));
+            figures.requiredSystem = figures.requiredInstall =
+                saturate32(static_cast<std::int64_t>(required) + kMargin);
+            if (dialogs.diskCleanup(figures, true) == CheckDialogs::kCleanupContinue)
+                continue;
+        }
+        if (confirmation.exitChosen()) {
+            run_.abort = true;
+            return 112;
+        }
+    }
+}
+
+Shortfall DiskSpace::shortfall(DiskFigures& figures, bool force) {
+    Shortfall result;
+    const std::uint32_t system = freeKb(rootOf(figures.systemDrive));
+    const std::uint32_t install = freeKb(rootOf(figures.installDrive));
+    if (!force && system == figures.availableSystem && install == figures.availableInstall)
+        return result;
+    figures.availableSystem = system;
+    figures.availableInstall = install;
+    result.recomputed = true;
+    Prompts& prompts = run_.prompts;
+    const std::int64_t needSystem = figures.requiredSystem;
+    const std::int64_t needInstall = figures.requiredInstall;
+    if (upper(figures.systemDrive) == upper(figures.installDrive)) {
+        if (static_cast<std::int64_t>(system) >= needSystem + needInstall)
+            result.enough = true;
+        else
+            result.text = formatText(prompts.text(193), {std::string(1, figures.systemDrive)});
+    } else {
+        const bool systemShort = static_cast<std::int64_t>(system) < needSystem;
+        const bool installShort = static_cast<std::int64_t>(install) < needInstall;
+        if (systemShort && installShort)
+            result.text = formatText(prompts.text(194), {std::string(1, figures.systemDrive),
+                                                         std::string(1, figures.installDrive)});
+        else if (systemShort)
+            result.text = formatText(prompts.text(193), {std::string(1, figures.systemDrive)});
+        else if (installShort)
+            result.text = formatText(prompts.text(193), {std::string(1, figures.installDrive)});
+        else
+            result.enough = true;
+    }
+    if (result.enough)
+        result.text = prompts.text(195);
+    return result;
+}
+
+std::vector<char> DiskSpace::binDrives(const DiskFigures& figures) {
+    if (upper(figures.systemDrive) == upper(figures.installDrive))
+        return {figures.systemDrive};
+    std::vector<char> drives;
+    if (static_cast<std::int64_t>(figures.availableSystem) < figures.requiredSystem)
+        drives.push_back(figures.systemDrive);
+    if (static_cast<std::int64_t>(figures.availableInstall) < figures.requiredInstall)
+        drives.push_back(figures.installDrive);
+    return drives;
+}
+
+bool DiskSpace::recycleBinSize(char letter, std::uint32_t& items, float& megabytes) {
+    std::optional<RecycleBinInfo> bin = run_.m.checks.disk.recycleBin(rootOf(letter));
+    if (!bin)
+        return false;
+    items = static_cast<std::uint32_t>(bin->items & 0xFFFFFFFFu);
+    megabytes = static_cast<float>(bin->bytes) / 1048576.0f;
+    return true;
+}
+
+bool DiskSpace::emptyRecycleBin(char letter) {
+    return run_.m.checks.disk.emptyRecycleBin(rootOf(letter));
+}
+
+std::string DiskSpace::tempDirectoryWithoutSlash() {
+    std::string directory = run_.m.system.tempPath();
+    if (!directory.empty() && directory.back() == '\\')
+        directory.pop_back();
+    return directory;
+}
+
+void DiskSpace::walkOld(const std::string& directory, std::uint64_t now, bool remove, std::uint64_t& bytes,
+                        int depth) {
+    DiskProbe& disk = run_.m.checks.disk;
+    std::optional<std::vector<DirectoryEntry>> entries = disk.listDirectory(directory);
+    if (!entries)
+        return;
+    for (const DirectoryEntry& entry : *entries) {
+        if (entry.name.empty() || entry.name[0] == '.')
+            continue;
+        const std::string path = directory + "\\" + entry.name;
+        if (entry.directory) {
+            if (depth >= kMaxDepth)
+                continue;
+            walkOld(path, now, remove, bytes, depth + 1);
+            if (remove) {
+                std::optional<std::vector<DirectoryEntry>> left = disk.listDirectory(path);
+                if (left && std::none_of(left->begin(), left->end(), [](const DirectoryEntry& e) {
+                        return !e.name.empty() && e.name[0] != '.';
+                    }))
+                    disk.removeDirectory(path);
+            }
+        } else if (isOld(entry.modified, now)) {
+            bytes += entry.size;
+            if (remove)
+                disk.deleteFileForced(path);
+        }
+    }
+}
+
+float DiskSpace::oldTempFilesMb() {
+    std::uint64_t bytes = 0;
+    run_.m.checks.desktop.waitCursor(true);
+    walkOld(tempDirectoryWithoutSlash(), run_.m.clock.unixSeconds(), false, bytes, 0);
+    run_.m.checks.desktop.waitCursor(false);
+    return static_cast<float>(static_cast<double>(bytes) / 1048576.0);
+}
+
+void DiskSpace::deleteOldTempFiles() {
+    std::uint64_t bytes = 0;
+    walkOld(tempDirectoryWithoutSlash(), run_.m.clock.unixSeconds(), true, bytes, 0);
+}
+
+bool DiskSpace::insideRecycleBin(const std::string& path) {
+    DiskProbe& disk = run_.m.checks.disk;
+    // An empty display name would be "contained" in every type name.
+    std::optional<std::string> name = disk.recycleBinName();
+    if (name && !name->empty()) {
+        auto typeContains = [&](const std::string& p) {
+            std::optional<std::string> type = disk.shellTypeName(p);
+            return type && containsNoCase(*type, *name);
+        };
+        if (typeContains(path))
+            return true;
+        for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+            if (typeContains(path.substr(0, at)))
+                return true;
+    }
+    const std::string drive = path.substr(0, 2);
+    for (const char* folder : {"\\Recycled", "\\Recycler", "\\$Recycle.bin"})
+        if (containsNoCase(path, drive + folder))
+            return true;
+    return false;
+}
+
+bool DiskSpace::createDirectoryPath(const std::string& path) {
+    FileSystem& files = run_.m.files;
+    DiskProbe& disk = run_.m.checks.disk;
+    bool result = true;
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
+        const std::string prefix = path.substr(0, at);
+        if (!files.isDirectory(prefix))
+            result = disk.createDirectory(prefix);
+    }
+    if (!files.isDirectory(path))
+        result = disk.createDirectory(path);
+    return result;
+}
+
+} // namespace zov

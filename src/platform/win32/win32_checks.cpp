@@ -1,0 +1,840 @@
+// The system checks' ports over the Win32 API.
+
+#include "platform/win32/win32_checks.h"
+
+#include "platform/win32/win32_ports.h"
+
+#include <windows.h>
+
+#include <cpuid.h>
+#include <lm.h>
+#include <sddl.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+#include <wtsapi32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace zov::win32 {
+namespace {
+
+HWND toWindow(WindowHandle window) {
+    return reinterpret_cast<HWND>(window);
+}
+
+std::string fixedText(const char* text, std::size_t capacity) {
+    return std::string(text, strnlen(text, capacity));
+}
+
+// A kernel handle closed on every path out.
+class Handle {
+  public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+    ~Handle() {
+        if (handle_ != nullptr)
+            CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    explicit operator bool() const { return handle_ != nullptr; }
+    HANDLE get() const { return handle_; }
+
+  private:
+    HANDLE handle_;
+};
+
+// --- version test ---------------------------------------------------------------------------
+
+using VerifyVersionInfoFn = BOOL(WINAPI*)(LPOSVERSIONINFOEXA, DWORD, DWORDLONG);
+using VerSetConditionMaskFn = ULONGLONG(WINAPI*)(ULONGLONG, DWORD, BYTE);
+
+struct VersionFunctions {
+    VerifyVersionInfoFn verify = nullptr;
+    VerSetConditionMaskFn mask = nullptr;
+};
+
+const VersionFunctions& versionFunctions() {
+    // Looked up once for the process.
+    static const VersionFunctions functions = [] {
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        return VersionFunctions{procAddress<VerifyVersionInfoFn>(kernel, "VerifyVersionInfoA"),
+                                procAddress<VerSetConditionMaskFn>(kernel, "VerSetConditionMask")};
+    }();
+    return functions;
+}
+
+// --- Toolhelp ---------------------------------------------------------------------------------
+
+using SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+using ProcessWalkFn = BOOL(WINAPI*)(HANDLE, LPPROCESSENTRY32);
+using ModuleWalkFn = BOOL(WINAPI*)(HANDLE, LPMODULEENTRY32);
+
+struct ToolhelpFunctions {
+    SnapshotFn snapshot = nullptr;
+    ProcessWalkFn processFirst = nullptr, processNext = nullptr;
+    ModuleWalkFn moduleFirst = nullptr, moduleNext = nullptr;
+    bool complete() const { return snapshot && processFirst && processNext && moduleFirst && moduleNext; }
+};
+
+const ToolhelpFunctions& toolhelp() {
+    static const ToolhelpFunctions functions = [] {
+        HMODULE kernel = GetModuleHandleA("Kernel32.DLL");
+        ToolhelpFunctions f;
+        f.snapshot = procAddress<SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+        f.processFirst = procAddress<ProcessWalkFn>(kernel, "Process32First");
+        f.processNext = procAddress<ProcessWalkFn>(kernel, "Process32Next");
+        f.moduleFirst = procAddress<ModuleWalkFn>(kernel, "Module32First");
+        f.moduleNext = procAddress<ModuleWalkFn>(kernel, "Module32Next");
+        return f;
+    }();
+    return functions;
+}
+
+std::string fullImagePath(DWORD pid) {
+    using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+    static const QueryImageFn query =
+        procAddress<QueryImageFn>(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA");
+    if (query == nullptr)
+        return {};
+    Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process)
+        return {};
+    char path[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    if (!query(process.get(), 0, path, &size))
+        return {};
+    return fixedText(path, sizeof path - 1);
+}
+
+// --- session functions ------------------------------------------------------------------------
+
+using WTSRegisterFn = BOOL(WINAPI*)(HWND, DWORD);
+using WTSUnRegisterFn = BOOL(WINAPI*)(HWND);
+using WTSQueryWFn = BOOL(WINAPI*)(HANDLE, DWORD, WTS_INFO_CLASS, LPWSTR*, DWORD*);
+using WTSQueryAFn = BOOL(WINAPI*)(HANDLE, DWORD, WTS_INFO_CLASS, LPSTR*, DWORD*);
+using WTSFreeMemoryFn = void(WINAPI*)(PVOID);
+using WTSEnumerateProcessesFn = BOOL(WINAPI*)(HANDLE, DWORD, DWORD, PWTS_PROCESS_INFOA*, DWORD*);
+using WTSSendMessageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, DWORD, LPSTR, DWORD, DWORD, DWORD, DWORD*, BOOL);
+using ProcessIdToSessionIdFn = BOOL(WINAPI*)(DWORD, DWORD*);
+using ActiveConsoleSessionFn = DWORD(WINAPI*)();
+using NetUserGetInfoFn = DWORD(WINAPI*)(LPCWSTR, LPCWSTR, DWORD, LPBYTE*);
+using NetApiBufferFreeFn = DWORD(WINAPI*)(LPVOID);
+using LookupAccountSidFn = BOOL(WINAPI*)(LPCSTR, PSID, LPSTR, LPDWORD, LPSTR, LPDWORD, PSID_NAME_USE);
+
+struct SessionFunctions {
+    WTSRegisterFn registerNotification = nullptr;
+    WTSUnRegisterFn unregisterNotification = nullptr;
+    WTSQueryWFn queryW = nullptr;
+    WTSFreeMemoryFn freeMemory = nullptr;
+    WTSEnumerateProcessesFn enumerateProcesses = nullptr;
+    WTSSendMessageFn sendMessage = nullptr;
+    WTSQueryAFn queryA = nullptr;
+    ProcessIdToSessionIdFn processIdToSessionId = nullptr;
+    ActiveConsoleSessionFn activeConsole = nullptr;
+    NetUserGetInfoFn netUserGetInfo = nullptr;
+    NetApiBufferFreeFn netApiBufferFree = nullptr;
+    LookupAccountSidFn lookupAccountSid = nullptr;
+    bool complete = false;
+};
+
+// Loaded once for the process and kept; every function must be there, or none counts.
+const SessionFunctions& sessionFunctions() {
+    static SessionFunctions functions;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        HMODULE wts = LoadLibraryA("wtsapi32.dll");
+        HMODULE kernel = GetModuleHandleA("kernel32.dll");
+        HMODULE net = LoadLibraryA("netapi32.dll");
+        HMODULE advapi = LoadLibraryA("advapi32.dll");
+        SessionFunctions f;
+        f.registerNotification = procAddress<WTSRegisterFn>(wts, "WTSRegisterSessionNotification");
+        f.unregisterNotification = procAddress<WTSUnRegisterFn>(wts, "WTSUnRegisterSessionNotification");
+        f.queryW = procAddress<WTSQueryWFn>(wts, "WTSQuerySessionInformationW");
+        f.freeMemory = procAddress<WTSFreeMemoryFn>(wts, "WTSFreeMemory");
+        f.enumerateProcesses = procAddress<WTSEnumerateProcessesFn>(wts, "WTSEnumerateProcessesA");
+        f.sendMessage = procAddress<WTSSendMessageFn>(wts, "WTSSendMessageA");
+        f.queryA = procAddress<WTSQueryAFn>(wts, "WTSQuerySessionInformationA");
+        f.processIdToSessionId = procAddress<ProcessIdToSessionIdFn>(kernel, "ProcessIdToSessionId");
+        f.activeConsole = procAddress<ActiveConsoleSessionFn>(kernel, "WTSGetActiveConsoleSessionId");
+        f.netUserGetInfo = procAddress<NetUserGetInfoFn>(net, "NetUserGetInfo");
+        f.netApiBufferFree = procAddress<NetApiBufferFreeFn>(net, "NetApiBufferFree");
+        f.lookupAccountSid = procAddress<LookupAccountSidFn>(advapi, "LookupAccountSidA");
+        f.complete = f.registerNotification && f.unregisterNotification && f.queryW && f.freeMemory &&
+                     f.enumerateProcesses && f.sendMessage && f.queryA && f.processIdToSessionId &&
+                     f.activeConsole && f.netUserGetInfo && f.netApiBufferFree && f.lookupAccountSid;
+        functions = f;
+    });
+    return functions;
+}
+
+// --- pipes ------------------------------------------------------------------------------------
+
+constexpr DWORD kPipeBuffer = 256;
+constexpr DWORD kPipeDefaultTimeoutMs = 5000;
+// A connection that sends nothing for this long is closed: a peer that connects and then
+// never speaks must not keep its thread for ever.
+constexpr DWORD kConnectionIdleMs = 30000;
+
+// One overlapped read or write with a bounded wait. On a time-out the operation is
+// cancelled and error is WAIT_TIMEOUT.
+bool boundedIo(HANDLE file, bool write, void* buffer, DWORD size, DWORD& done, DWORD timeoutMs,
+               DWORD& error) {
+    done = 0;
+    error = 0;
+    Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!event) {
+        error = GetLastError();
+        return false;
+    }
+    OVERLAPPED overlapped;
+    std::memset(&overlapped, 0, sizeof overlapped);
+    overlapped.hEvent = event.get();
+    BOOL ok = write ? WriteFile(file, buffer, size, nullptr, &overlapped)
+                    : ReadFile(file, buffer, size, nullptr, &overlapped);
+    if (!ok) {
+        error = GetLastError();
+        if (error == ERROR_MORE_DATA) // done at once, with more of the message left
+            GetOverlappedResult(file, &overlapped, &done, FALSE);
+        if (error != ERROR_IO_PENDING)
+            return false;
+        error = 0;
+    }
+    if (WaitForSingleObject(event.get(), timeoutMs) != WAIT_OBJECT_0) {
+        CancelIo(file);
+        GetOverlappedResult(file, &overlapped, &done, TRUE);
+        error = WAIT_TIMEOUT;
+        return false;
+    }
+    if (!GetOverlappedResult(file, &overlapped, &done, FALSE)) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+struct ServerContext {
+    std::string pipe;
+    std::size_t maxRequest;
+    PipePort::Answer answer;
+};
+
+struct Connection {
+    HANDLE pipe;
+    std::shared_ptr<ServerContext> server;
+};
+
+DWORD WINAPI connectionThread(LPVOID parameter) {
+    std::unique_ptr<Connection> connection(static_cast<Connection*>(parameter));
+    HANDLE pipe = connection->pipe;
+    bool peerIdle = false;
+    for (;;) {
+        char request[kPipeBuffer] = {};
+        DWORD read = 0, error = 0;
+        const DWORD wanted =
+            static_cast<DWORD>(std::min<std::size_t>(connection->server->maxRequest, sizeof request));
+        if (!boundedIo(pipe, false, request, wanted, read, kConnectionIdleMs, error)) {
+            if (error == WAIT_TIMEOUT)
+                peerIdle = true;
+            if (error != ERROR_MORE_DATA)
+                break;
+            // A request longer than a message may be: its first bytes are all that count;
+            // the rest of it is read away so that the next request starts clean.
+            char rest[kPipeBuffer];
+            DWORD more = 0, restError = ERROR_MORE_DATA;
+            while (restError == ERROR_MORE_DATA)
+                if (boundedIo(pipe, false, rest, sizeof rest, more, kConnectionIdleMs, restError))
+                    restError = 0;
+            if (restError != 0)
+                break;
+        }
+        if (read == 0)
+            break;
+        std::string reply = connection->server->answer(std::string(request, read));
+        DWORD written = 0;
+        if (!boundedIo(pipe, true, reply.data(), static_cast<DWORD>(reply.size()), written,
+                       kPipeDefaultTimeoutMs, error) ||
+            written != reply.size())
+            break;
+    }
+    // A peer that stopped reading would hold the flush for ever.
+    if (!peerIdle)
+        FlushFileBuffers(pipe);
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    return 0;
+}
+
+DWORD WINAPI listenerThread(LPVOID parameter) {
+    std::shared_ptr<ServerContext> server(static_cast<ServerContext*>(parameter));
+    using InitializeFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
+    using SetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    for (;;) {
+        // A present but empty DACL: a setup in any session, under any account, may ask.
+        HMODULE advapi = GetModuleHandleA("advapi32.dll");
+        auto initialize = procAddress<InitializeFn>(advapi, "InitializeSecurityDescriptor");
+        auto setDacl = procAddress<SetDaclFn>(advapi, "SetSecurityDescriptorDacl");
+        SECURITY_DESCRIPTOR descriptor;
+        SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+        if (initialize != nullptr && setDacl != nullptr &&
+            initialize(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+            setDacl(&descriptor, TRUE, nullptr, FALSE))
+            attributes.lpSecurityDescriptor = &descriptor;
+        HANDLE pipe =
+            CreateNamedPipeA(server->pipe.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                             kPipeBuffer, kPipeBuffer, kPipeDefaultTimeoutMs, &attributes);
+        if (pipe == INVALID_HANDLE_VALUE)
+            return 1;
+        Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        OVERLAPPED overlapped;
+        std::memset(&overlapped, 0, sizeof overlapped);
+        overlapped.hEvent = event.get();
+        bool connected = false;
+        if (event) {
+            if (ConnectNamedPipe(pipe, &overlapped)) {
+                connected = true;
+            } else {
+                DWORD error = GetLastError();
+                DWORD ignored = 0;
+                connected =
+                    error == ERROR_PIPE_CONNECTED ||
+                    (error == ERROR_IO_PENDING && GetOverlappedResult(pipe, &overlapped, &ignored, TRUE));
+            }
+        }
+        if (!connected) {
+            CloseHandle(pipe);
+            continue;
+        }
+        auto* connection = new Connection{pipe, server};
+        HANDLE thread = CreateThread(nullptr, 0, connectionThread, connection, 0, nullptr);
+        if (thread == nullptr) {
+            delete connection;
+            DisconnectNamedPipe(pipe);
+            CloseHandle(pipe);
+        } else {
+            CloseHandle(thread);
+        }
+    }
+}
+
+void CALLBACK pollReplied(HWND, UINT, ULONG_PTR data, LRESULT result) {
+    std::unique_ptr<std::function<void(std::intptr_t)>> onReply(
+        reinterpret_cast<std::function<void(std::intptr_t)>*>(data));
+    (*onReply)(static_cast<std::intptr_t>(result));
+}
+
+std::uint64_t unixSeconds(const FILETIME& time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    constexpr std::uint64_t kEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns units since 1601
+    if (value.QuadPart < kEpoch)
+        return 0;
+    return (value.QuadPart - kEpoch) / 10000000ULL;
+}
+
+} // namespace
+
+// --- VersionQuery -------------------------------------------------------------------------------
+
+std::optional<bool> Win32Checks::verifyVersion(std::uint32_t platform, std::uint32_t major,
+                                               VersionCondition majorCondition, std::uint32_t minor,
+                                               VersionCondition minorCondition) {
+    const VersionFunctions& f = versionFunctions();
+    if (f.verify == nullptr || f.mask == nullptr)
+        return std::nullopt;
+    OSVERSIONINFOEXA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info;
+    info.dwPlatformId = platform;
+    info.dwMajorVersion = major;
+    info.dwMinorVersion = minor;
+    DWORD type = VER_PLATFORMID;
+    ULONGLONG mask = f.mask(0, VER_PLATFORMID, VER_EQUAL);
+    if (majorCondition != VersionCondition::None) {
+        type |= VER_MAJORVERSION;
+        mask = f.mask(mask, VER_MAJORVERSION, static_cast<BYTE>(majorCondition));
+    }
+    if (minorCondition != VersionCondition::None) {
+        type |= VER_MINORVERSION;
+        mask = f.mask(mask, VER_MINORVERSION, static_cast<BYTE>(minorCondition));
+    }
+    if (f.verify(&info, type, mask))
+        return true;
+    if (GetLastError() == ERROR_OLD_WIN_VERSION)
+        return false;
+    return std::nullopt;
+}
+
+// --- DesktopProbe -------------------------------------------------------------------------------
+
+int Win32Checks::logPixelsY() {
+    HDC screen = GetDC(nullptr);
+    int value = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    return value;
+}
+
+int Win32Checks::bitsPerPixel() {
+    HDC screen = GetDC(nullptr);
+    int value = screen != nullptr ? GetDeviceCaps(screen, BITSPIXEL) : 32;
+    if (screen != nullptr)
+        ReleaseDC(nullptr, screen);
+    return value;
+}
+
+std::vector<TopWindow> Win32Checks::topLevelWindows() {
+    std::vector<HWND> handles;
+    EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&handles));
+    std::vector<TopWindow> windows;
+    windows.reserve(handles.size());
+    for (HWND handle : handles) {
+        TopWindow w;
+        w.handle = reinterpret_cast<WindowHandle>(handle);
+        char text[256] = {};
+        if (GetClassNameA(handle, text, sizeof text) > 0)
+            w.windowClass = fixedText(text, sizeof text - 1);
+        text[0] = '\0';
+        if (GetWindowTextA(handle, text, sizeof text) > 0)
+            w.title = fixedText(text, sizeof text - 1);
+        w.style = static_cast<std::uint32_t>(GetWindowLongA(handle, GWL_STYLE));
+        w.parent = reinterpret_cast<WindowHandle>(GetParent(handle));
+        windows.push_back(std::move(w));
+    }
+    return windows;
+}
+
+void Win32Checks::bringToForeground(WindowHandle window) {
+    SetForegroundWindow(toWindow(window));
+}
+
+bool Win32Checks::sendWithCallback(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
+                                   std::intptr_t lParam, std::function<void(std::intptr_t)> onReply) {
+    auto* callback = new std::function<void(std::intptr_t)>(std::move(onReply));
+    if (!SendMessageCallbackA(toWindow(window), message, static_cast<WPARAM>(wParam),
+                              static_cast<LPARAM>(lParam), pollReplied,
+                              reinterpret_cast<ULONG_PTR>(callback))) {
+        delete callback;
+        return false;
+    }
+    return true;
+}
+
+void Win32Checks::waitCursor(bool on) {
+    SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW));
+}
+
+// --- ProcessProbe -------------------------------------------------------------------------------
+
+MutexOpen Win32Checks::openMutex(const std::string& name) {
+    HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name.c_str());
+    if (mutex == nullptr)
+        return {false, GetLastError()};
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+    return {true, 0};
+}
+
+bool Win32Checks::toolhelpAvailable() {
+    return toolhelp().complete();
+}
+
+std::optional<std::vector<ProcessEntry>> Win32Checks::processList() {
+    const ToolhelpFunctions& f = toolhelp();
+    if (!f.complete())
+        return std::nullopt;
+    Handle snapshot(f.snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return std::nullopt;
+    std::vector<ProcessEntry> processes;
+    PROCESSENTRY32 entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    for (BOOL more = f.processFirst(snapshot.get(), &entry); more;
+         more = f.processNext(snapshot.get(), &entry)) {
+        ProcessEntry p;
+        p.pid = entry.th32ProcessID;
+        p.exeFile = fixedText(entry.szExeFile, sizeof entry.szExeFile);
+        p.exePath =
+            p.exeFile.find('\\') == std::string::npos ? fullImagePath(entry.th32ProcessID) : p.exeFile;
+        if (p.exePath.empty())
+            p.exePath = p.exeFile;
+        processes.push_back(std::move(p));
+        entry.dwSize = sizeof entry;
+    }
+    return processes;
+}
+
+std::optional<std::vector<ModuleEntry>> Win32Checks::moduleList(std::uint32_t pid) {
+    const ToolhelpFunctions& f = toolhelp();
+    if (!f.complete())
+        return std::nullopt;
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    // A snapshot of a process that is starting up can fail with ERROR_BAD_LENGTH: try again.
+    for (int attempt = 0; attempt < 3 && raw == INVALID_HANDLE_VALUE; ++attempt)
+        raw = f.snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, pid);
+    Handle snapshot(raw);
+    if (!snapshot)
+        return std::nullopt;
+    std::vector<ModuleEntry> modules;
+    MODULEENTRY32 entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    for (BOOL more = f.moduleFirst(snapshot.get(), &entry); more;
+         more = f.moduleNext(snapshot.get(), &entry)) {
+        modules.push_back({fixedText(entry.szModule, sizeof entry.szModule),
+                           fixedText(entry.szExePath, sizeof entry.szExePath)});
+        entry.dwSize = sizeof entry;
+    }
+    return modules;
+}
+
+std::uint32_t Win32Checks::windowProcess(WindowHandle window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(toWindow(window), &pid);
+    return pid;
+}
+
+ProcessHandle Win32Checks::openProcess(std::uint32_t pid) {
+    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    return ProcessHandle{reinterpret_cast<std::uintptr_t>(process), 0};
+}
+
+// --- HardwareProbe ------------------------------------------------------------------------------
+
+std::optional<std::vector<TokenGroup>> Win32Checks::tokenGroups() {
+    HANDLE raw = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &raw)) {
+        if (GetLastError() != ERROR_NO_TOKEN || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+            return std::nullopt;
+    }
+    Handle token(raw);
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenGroups, nullptr, 0, &size);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size))
+        return std::nullopt;
+    const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+    std::vector<TokenGroup> out;
+    for (DWORD i = 0; i < groups->GroupCount; ++i) {
+        char* text = nullptr;
+        if (!ConvertSidToStringSidA(groups->Groups[i].Sid, &text) || text == nullptr)
+            return std::nullopt;
+        out.push_back({text, groups->Groups[i].Attributes});
+        LocalFree(text);
+    }
+    return out;
+}
+
+std::uint32_t Win32Checks::processorType() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwProcessorType;
+}
+
+std::optional<std::uint32_t> Win32Checks::cpuidFamily() {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    // __get_cpuid tests for CPUID itself (the ID flag) on processors that may lack it.
+    if (!__get_cpuid(1, &a, &b, &c, &d))
+        return std::nullopt;
+    return (a >> 8) & 0xF;
+}
+
+std::optional<std::string> Win32Checks::defaultLanguage() {
+    char text[21] = {};
+    if (GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTLANGUAGE, text, sizeof text) == 0)
+        return std::nullopt;
+    return fixedText(text, sizeof text - 1);
+}
+
+// --- DiskProbe ----------------------------------------------------------------------------------
+
+FreeSpaceEx Win32Checks::freeSpaceEx(const std::string& root) {
+    using GetDiskFreeSpaceExFn = BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER);
+    FreeSpaceEx answer;
+    HMODULE kernel = GetModuleHandleA("KERNEL32.dll");
+    if (kernel == nullptr) {
+        answer.outcome = FreeSpaceEx::Outcome::NoKernel;
+        return answer;
+    }
+    auto query = procAddress<GetDiskFreeSpaceExFn>(kernel, "GetDiskFreeSpaceExA");
+    if (query == nullptr) {
+        answer.outcome = FreeSpaceEx::Outcome::Missing;
+        answer.error = GetLastError();
+        return answer;
+    }
+    ULARGE_INTEGER available, total, free;
+    if (!query(root.c_str(), &available, &total, &free)) {
+        answer.outcome = FreeSpaceEx::Outcome::Failed;
+        answer.error = GetLastError();
+        return answer;
+    }
+    answer.outcome = FreeSpaceEx::Outcome::Ok;
+    answer.bytes = available.QuadPart;
+    return answer;
+}
+
+FreeSpaceOld Win32Checks::freeSpaceOld(const std::string& root) {
+    FreeSpaceOld answer;
+    DWORD sectors = 0, bytes = 0, clusters = 0, total = 0;
+    if (!GetDiskFreeSpaceA(root.c_str(), &sectors, &bytes, &clusters, &total)) {
+        answer.error = GetLastError();
+        return answer;
+    }
+    answer.ok = true;
+    answer.sectorsPerCluster = sectors;
+    answer.bytesPerSector = bytes;
+    answer.freeClusters = clusters;
+    return answer;
+}
+
+std::optional<RecycleBinInfo> Win32Checks::recycleBin(const std::string& root) {
+    using QueryFn = HRESULT(WINAPI*)(LPCSTR, LPSHQUERYRBINFO);
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    auto query = procAddress<QueryFn>(shell, "SHQueryRecycleBinA");
+    std::optional<RecycleBinInfo> answer;
+    if (query != nullptr) {
+        SHQUERYRBINFO info;
+        std::memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        if (query(root.c_str(), &info) == S_OK)
+            answer = RecycleBinInfo{static_cast<std::uint64_t>(info.i64NumItems),
+                                    static_cast<std::uint64_t>(info.i64Size)};
+    }
+    if (shell != nullptr)
+        FreeLibrary(shell);
+    return answer;
+}
+
+bool Win32Checks::emptyRecycleBin(const std::string& root) {
+    using EmptyFn = HRESULT(WINAPI*)(HWND, LPCSTR, DWORD);
+    HMODULE shell = LoadLibraryA("shell32.dll");
+    auto empty = procAddress<EmptyFn>(shell, "SHEmptyRecycleBinA");
+    bool done = empty != nullptr && empty(nullptr, root.c_str(), SHERB_NOCONFIRMATION) == S_OK;
+    if (shell != nullptr)
+        FreeLibrary(shell);
+    return done;
+}
+
+std::optional<std::string> Win32Checks::recycleBinName() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    char text[257] = {};
+    DWORD size = 256;
+    DWORD type = REG_NONE;
+    LONG result = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    return fixedText(text, 256);
+}
+
+std::optional<std::string> Win32Checks::shellTypeName(const std::string& path) {
+    SHFILEINFOA info;
+    std::memset(&info, 0, sizeof info);
+    if (SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_TYPENAME) == 0)
+        return std::nullopt;
+    return fixedText(info.szTypeName, sizeof info.szTypeName);
+}
+
+std::optional<std::vector<DirectoryEntry>> Win32Checks::listDirectory(const std::string& directory) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((directory + "\\*.*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::vector<DirectoryEntry> entries;
+    do {
+        DirectoryEntry entry;
+        entry.name = fixedText(data.cFileName, sizeof data.cFileName);
+        entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        entry.modified = unixSeconds(data.ftLastWriteTime);
+        entries.push_back(std::move(entry));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+bool Win32Checks::deleteFileForced(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path.c_str()) != FALSE;
+}
+
+bool Win32Checks::removeDirectory(const std::string& path) {
+    return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Checks::createDirectory(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+std::optional<std::string> Win32Checks::fileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+        return std::nullopt;
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
+                        &length) ||
+        translations == nullptr)
+        return std::nullopt;
+    std::optional<std::string> version;
+    for (UINT i = 0; i < length / sizeof(Translation); ++i) {
+        char block[64];
+        std::snprintf(block, sizeof block, "\\StringFileInfo\\%08X\\FileVersion",
+                      (static_cast<unsigned>(translations[i].language) << 16) | translations[i].codePage);
+        char* text = nullptr;
+        UINT textLength = 0;
+        if (VerQueryValueA(data.data(), block, reinterpret_cast<void**>(&text), &textLength) &&
+            text != nullptr)
+            version = fixedText(text, textLength);
+    }
+    return version;
+}
+
+std::optional<std::uint64_t> Win32Checks::fileSize(const std::string& path) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (!file || !GetFileSizeEx(file.get(), &size))
+        return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+// --- SessionProbe -------------------------------------------------------------------------------
+
+bool Win32Checks::available() {
+    return sessionFunctions().complete;
+}
+
+std::uint32_t Win32Checks::activeConsoleSession() {
+    const SessionFunctions& f = sessionFunctions();
+    return f.complete ? f.activeConsole() : 0xFFFFFFFF;
+}
+
+std::optional<std::vector<SessionProcess>> Win32Checks::processes() {
+    const SessionFunctions& f = sessionFunctions();
+    if (!f.complete)
+        return std::nullopt;
+    PWTS_PROCESS_INFOA info = nullptr;
+    DWORD count = 0;
+    if (!f.enumerateProcesses(WTS_CURRENT_SERVER_HANDLE, 0, 1, &info, &count))
+        return std::nullopt;
+    std::vector<SessionProcess> out;
+    for (DWORD i = 0; i < count; ++i) {
+        SessionProcess p;
+        p.name = info[i].pProcessName != nullptr ? std::string(info[i].pProcessName) : std::string();
+        p.session = info[i].SessionId;
+        p.hasSid = info[i].pUserSid != nullptr;
+        if (p.hasSid) {
+            char name[256] = {}, domain[256] = {};
+            DWORD nameSize = sizeof name, domainSize = sizeof domain;
+            SID_NAME_USE use;
+            if (f.lookupAccountSid(nullptr, info[i].pUserSid, name, &nameSize, domain, &domainSize, &use))
+                p.account = fixedText(name, sizeof name - 1);
+        }
+        out.push_back(std::move(p));
+    }
+    f.freeMemory(info);
+    return out;
+}
+
+std::optional<std::string> Win32Checks::sessionUserName(std::uint32_t session) {
+    const SessionFunctions& f = sessionFunctions();
+    if (!f.complete)
+        return std::nullopt;
+    LPSTR text = nullptr;
+    DWORD bytes = 0;
+    if (!f.queryA(WTS_CURRENT_SERVER_HANDLE, session, WTSUserName, &text, &bytes) || text == nullptr)
+        return std::nullopt;
+    std::string name = fixedText(text, bytes);
+    f.freeMemory(text);
+    return name;
+}
+
+std::string Win32Checks::ownUserDisplayName() {
+    const SessionFunctions& f = sessionFunctions();
+    if (!f.complete)
+        return {};
+    LPWSTR user = nullptr;
+    DWORD bytes = 0;
+    if (!f.queryW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, WTSUserName, &user, &bytes) ||
+        user == nullptr)
+        return {};
+    std::string answer;
+    LPBYTE buffer = nullptr;
+    if (f.netUserGetInfo(nullptr, user, 2, &buffer) == NERR_Success && buffer != nullptr) {
+        const auto* info = reinterpret_cast<const USER_INFO_2*>(buffer);
+        const wchar_t* name = (info->usri2_full_name != nullptr && info->usri2_full_name[0] != L'\0')
+                                  ? info->usri2_full_name
+                                  : info->usri2_name;
+        char text[256] = {};
+        if (name != nullptr &&
+            WideCharToMultiByte(CP_ACP, 0, name, -1, text, sizeof text, nullptr, nullptr) > 0)
+            answer = fixedText(text, sizeof text - 1);
+        f.netApiBufferFree(buffer);
+    }
+    f.freeMemory(user);
+    return answer;
+}
+
+// --- PipePort -----------------------------------------------------------------------------------
+
+std::optional<std::string> Win32Checks::transact(const std::string& pipe, const std::string& request,
+                                                 std::size_t maxReply, std::uint32_t timeoutMs) {
+    // A bounded wait: a server whose instances are all busy must not hold the checks.
+    if (!WaitNamedPipeA(pipe.c_str(), timeoutMs))
+        return std::nullopt;
+    Handle file(CreateFileA(pipe.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_OVERLAPPED, nullptr));
+    if (!file)
+        return std::nullopt;
+    std::string out = request;
+    DWORD written = 0, error = 0;
+    if (!boundedIo(file.get(), true, out.data(), static_cast<DWORD>(out.size()), written, timeoutMs, error) ||
+        written != out.size())
+        return std::nullopt;
+    std::string reply(maxReply, '\0');
+    DWORD read = 0;
+    if (!boundedIo(file.get(), false, reply.data(), static_cast<DWORD>(reply.size()), read, timeoutMs,
+                   error) &&
+        error != ERROR_MORE_DATA)
+        return std::nullopt;
+    reply.resize(read);
+    return reply;
+}
+
+bool Win32Checks::startServer(const std::string& pipe, std::size_t maxRequest, Answer answer) {
+    auto* context = new ServerContext{pipe, maxRequest, std::move(answer)};
+    HANDLE thread = CreateThread(nullptr, 0, listenerThread, context, 0, nullptr);
+    if (thread == nullptr) {
+        delete context;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
+} // namespace zov::win32

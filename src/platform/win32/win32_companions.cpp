@@ -1,0 +1,180 @@
+// The companion-software port: class registrations, version resources, the Flash Player
+// installer's process, the shared trust file and the network probe.
+
+#include "platform/win32/win32_companions.h"
+#include "platform/win32/win32_ports.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+namespace zov::win32 {
+namespace {
+
+constexpr int kCommonAppDataFolder = 35; // CSIDL_COMMON_APPDATA
+
+// A key of HKEY_CLASSES_ROOT opened for reading, closed on every path out.
+class ClassKey {
+  public:
+    explicit ClassKey(const std::string& key) {
+        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
+            key_ = nullptr;
+    }
+    ~ClassKey() {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+    }
+    ClassKey(const ClassKey&) = delete;
+    ClassKey& operator=(const ClassKey&) = delete;
+    explicit operator bool() const { return key_ != nullptr; }
+    HKEY get() const { return key_; }
+
+  private:
+    HKEY key_ = nullptr;
+};
+
+class Win32SharedFile final : public SharedFile {
+  public:
+    explicit Win32SharedFile(HANDLE file) : file_(file) {}
+    ~Win32SharedFile() override { CloseHandle(file_); }
+    Win32SharedFile(const Win32SharedFile&) = delete;
+    Win32SharedFile& operator=(const Win32SharedFile&) = delete;
+
+    std::optional<std::uint64_t> size() override {
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(file_, &size) || size.QuadPart < 0)
+            return std::nullopt;
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    std::size_t read(std::uint64_t offset, void* buffer, std::size_t size) override {
+        OVERLAPPED at;
+        std::memset(&at, 0, sizeof at);
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD wanted = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+        DWORD got = 0;
+        if (!ReadFile(file_, buffer, wanted, &got, &at))
+            return 0;
+        return got;
+    }
+
+    bool append(const void* data, std::size_t size) override {
+        LARGE_INTEGER end;
+        end.QuadPart = 0;
+        if (!SetFilePointerEx(file_, end, nullptr, FILE_END))
+            return false;
+        DWORD written = 0;
+        return WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+    }
+
+  private:
+    HANDLE file_;
+};
+
+} // namespace
+
+bool Win32CompanionSystem::classKeyExists(const std::string& key) {
+    return static_cast<bool>(ClassKey(key));
+}
+
+std::optional<std::string> Win32CompanionSystem::classKeyDefault(const std::string& key,
+                                                                 std::size_t maxBytes) {
+    ClassKey open(key);
+    if (!open || maxBytes == 0)
+        return std::nullopt;
+    std::vector<char> buffer(maxBytes + 1, '\0');
+    DWORD size = static_cast<DWORD>(maxBytes);
+    DWORD type = 0;
+    if (RegQueryValueExA(open.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    if (type != REG_SZ && type != REG_EXPAND_SZ)
+        return std::nullopt;
+    return std::string(buffer.data(), strnlen(buffer.data(), size));
+}
+
+std::optional<FileVersionWords> Win32CompanionSystem::fileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+        return std::nullopt;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    char root[] = "\\";
+    if (!VerQueryValueA(data.data(), root, reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return std::nullopt;
+    return FileVersionWords{fixed->dwFileVersionMS, fixed->dwFileVersionLS};
+}
+
+ProcessHandle Win32CompanionSystem::startDetached(const std::string& commandLine) {
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info;
+    std::memset(&info, 0, sizeof info);
+    // CreateProcessA may write into the command line: hand it a private copy.
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
+                        &startup, &info))
+        return {};
+    ProcessHandle process;
+    process.process = reinterpret_cast<std::uintptr_t>(info.hProcess);
+    process.thread = reinterpret_cast<std::uintptr_t>(info.hThread);
+    return process;
+}
+
+bool Win32CompanionSystem::waitForExit(const ProcessHandle& process, std::uint32_t milliseconds) {
+    if (!process)
+        return false;
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(process.process), milliseconds) == WAIT_OBJECT_0;
+}
+
+std::optional<std::string> Win32CompanionSystem::commonAppDataFolder() {
+    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    HMODULE library = LoadLibraryA("shfolder.dll");
+    if (library == nullptr)
+        library = LoadLibraryA("shell32.dll");
+    auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
+    std::optional<std::string> folder;
+    if (getFolderPath != nullptr) {
+        char path[MAX_PATH + 1] = {};
+        if (getFolderPath(nullptr, kCommonAppDataFolder, nullptr, 0, path) == S_OK)
+            folder = std::string(path, strnlen(path, MAX_PATH));
+    }
+    if (library != nullptr)
+        FreeLibrary(library);
+    return folder;
+}
+
+std::unique_ptr<SharedFile> Win32CompanionSystem::openShared(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    return std::make_unique<Win32SharedFile>(file);
+}
+
+bool Win32CompanionSystem::networkAlive() {
+    using IsNetworkAliveFn = BOOL(WINAPI*)(LPDWORD);
+    HMODULE library = LoadLibraryA("SENSAPI.DLL");
+    auto isNetworkAlive = procAddress<IsNetworkAliveFn>(library, "IsNetworkAlive");
+    bool alive = false;
+    if (isNetworkAlive != nullptr) {
+        DWORD flags = 0;
+        alive = isNetworkAlive(&flags) != FALSE;
+    }
+    if (library != nullptr)
+        FreeLibrary(library);
+    return alive;
+}
+
+} // namespace zov::win32

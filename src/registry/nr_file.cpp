@@ -1,0 +1,561 @@
+#include "registry/nr_file.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace zov::reg::detail {
+
+// --- bytes ---------------------------------------------------------------------------
+
+void put16(unsigned char* p, std::uint16_t v) {
+    p[0] = static_cast<unsigned char>(v & 0xFF);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void put32(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
+}
+
+std::uint16_t get16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void encodeHeader(const Header& h, unsigned char out[kHeaderSize]) {
+    put32(out, h.magic);
+    put16(out + 4, h.major);
+    put16(out + 6, h.minor);
+    put32(out + 8, h.avail);
+    put32(out + 12, h.root);
+}
+
+Header decodeHeader(const unsigned char in[kHeaderSize]) {
+    Header h;
+    h.magic = get32(in);
+    h.major = get16(in + 4);
+    h.minor = get16(in + 6);
+    h.avail = get32(in + 8);
+    h.root = get32(in + 12);
+    return h;
+}
+
+void encodeDescriptor(const Descriptor& d, unsigned char out[kDescriptorSize]) {
+    put32(out, d.location);
+    put32(out + 4, d.name);
+    put16(out + 8, d.nameLength);
+    put16(out + 10, d.type);
+    put32(out + 12, d.left);
+    put32(out + 16, d.down);
+    put32(out + 20, d.value);
+    put32(out + 24, d.valueLength);
+    put32(out + 28, d.parent);
+}
+
+Descriptor decodeDescriptor(const unsigned char in[kDescriptorSize]) {
+    Descriptor d;
+    d.location = get32(in);
+    d.name = get32(in + 4);
+    d.nameLength = get16(in + 8);
+    d.type = get16(in + 10);
+    d.left = get32(in + 12);
+    d.down = get32(in + 16);
+    d.value = get32(in + 20);
+    d.valueLength = get32(in + 24);
+    d.parent = get32(in + 28);
+    return d;
+}
+
+// --- text ----------------------------------------------------------------------------
+
+namespace {
+
+unsigned char lower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+} // namespace
+
+bool equalNoCase(const char* a, const char* b) {
+    const auto* x = reinterpret_cast<const unsigned char*>(a);
+    const auto* y = reinterpret_cast<const unsigned char*>(b);
+    for (; *x != 0 && *y != 0; ++x, ++y) {
+        if (lower(*x) != lower(*y))
+            return false;
+    }
+    return *x == *y;
+}
+
+bool validUtf8(const char* text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0) {
+        unsigned char c = *p;
+        int follow = 0;
+        unsigned char min = 0x80, max = 0xBF; // bounds of the first continuation byte
+        if (c < 0x80) {
+            ++p;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            follow = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            follow = 2;
+            if (c == 0xE0)
+                min = 0xA0; // no overlong forms
+            if (c == 0xED)
+                max = 0x9F; // no surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            follow = 3;
+            if (c == 0xF0)
+                min = 0x90;
+            if (c == 0xF4)
+                max = 0x8F; // nothing above U+10FFFF
+        } else {
+            return false;
+        }
+        ++p;
+        for (int i = 0; i < follow; ++i, ++p) {
+            unsigned char lo = i == 0 ? min : 0x80, hi = i == 0 ? max : 0xBF;
+            if (*p < lo || *p > hi)
+                return false;
+        }
+    }
+    return true;
+}
+
+REGERR checkNewName(const char* name) {
+    if (!validUtf8(name))
+        return kBadUtf8;
+    std::size_t length = std::strlen(name);
+    if (length == 0)
+        return kBadParameter;
+    if (length + 1 >= kMaxName)
+        return kTooLong;
+    for (const char* p = name; *p != 0; ++p) {
+        if (static_cast<unsigned char>(*p) < 32)
+            return kBadName;
+    }
+    return kOk;
+}
+
+std::uint32_t boundedLength(const char* text, std::uint32_t size) {
+    std::uint32_t n = 0;
+    while (n < size && text[n] != 0)
+        ++n;
+    return n;
+}
+
+// --- file ----------------------------------------------------------------------------
+
+REGERR readBytes(RegFile& f, std::uint32_t offset, void* data, std::uint32_t size) {
+    if (size == 0)
+        return kOk;
+    long got = fileOps().readAt(f.io, offset, data, size);
+    if (got < 0)
+        return kFail;
+    return static_cast<std::uint32_t>(got) < size ? kShortRead : kOk;
+}
+
+REGERR writeBytes(RegFile& f, std::uint32_t offset, const void* data, std::uint32_t size) {
+    if (f.readOnly)
+        return kReadOnly;
+    if (size == 0)
+        return kOk;
+    if (!fileOps().writeAt(f.io, offset, data, size))
+        return kFail;
+    if (offset + size > f.length)
+        f.length = offset + size;
+    return kOk;
+}
+
+REGERR readHeader(RegFile& f) {
+    unsigned char bytes[kHeaderSize];
+    REGERR err = readBytes(f, 0, bytes, kHeaderSize);
+    if (err != kOk)
+        return err;
+    Header h = decodeHeader(bytes);
+    if (h.magic != kMagic)
+        return kBadMagic;
+    if (h.major > kMajorVersion)
+        return kBadVersion;
+    std::uint32_t length = 0;
+    if (!fileOps().length(f.io, &length))
+        return kFail;
+    f.length = length;
+    // Space is taken at the real end of the file: an avail that points past it would leave
+    // a gap, one that points inside it would overwrite what another writer appended.
+    std::uint32_t end = length < kReserved ? kReserved : length;
+    if (!f.readOnly && h.avail != end) {
+        h.avail = end;
+        f.dirty = true;
+    }
+    f.header = h;
+    return kOk;
+}
+
+REGERR writeHeader(RegFile& f) {
+    unsigned char bytes[kHeaderSize];
+    encodeHeader(f.header, bytes);
+    REGERR err = writeBytes(f, 0, bytes, kHeaderSize);
+    if (err == kOk)
+        f.dirty = false;
+    return err;
+}
+
+REGERR readDescriptor(RegFile& f, std::uint32_t offset, Descriptor& d) {
+    if (offset < kReserved)
+        return kBadLocation;
+    unsigned char bytes[kDescriptorSize];
+    REGERR err = readBytes(f, offset, bytes, kDescriptorSize);
+    if (err != kOk)
+        return err;
+    d = decodeDescriptor(bytes);
+    if (d.location != offset)
+        return kBadLocation;
+    if (d.type & kTypeDeleted)
+        return kDeleted;
+    return kOk;
+}
+
+REGERR writeDescriptor(RegFile& f, const Descriptor& d) {
+    unsigned char bytes[kDescriptorSize];
+    encodeDescriptor(d, bytes);
+    return writeBytes(f, d.location, bytes, kDescriptorSize);
+}
+
+REGERR readName(RegFile& f, const Descriptor& d, char* buffer, std::uint32_t size) {
+    if (size == 0)
+        return kBufferTooSmall;
+    if (d.nameLength > size)
+        return kBufferTooSmall;
+    buffer[0] = '\0';
+    if (d.nameLength == 0)
+        return kOk;
+    REGERR err = readBytes(f, d.name, buffer, d.nameLength);
+    if (err != kOk) {
+        buffer[0] = '\0';
+        return err;
+    }
+    buffer[d.nameLength - 1] = '\0';
+    return kOk;
+}
+
+REGERR append(RegFile& f, const void* data, std::uint32_t size, std::uint32_t* offset) {
+    if (f.readOnly)
+        return kReadOnly;
+    std::uint32_t at = f.header.avail;
+    if (size > 0x7FFFFFFFu - at)
+        return kFail; // the file cannot grow past what every offset can reach
+    REGERR err = writeBytes(f, at, data, size);
+    if (err != kOk)
+        return err;
+    f.header.avail = at + size;
+    f.dirty = true;
+    err = writeHeader(f);
+    if (err != kOk)
+        return err;
+    if (offset != nullptr)
+        *offset = at;
+    return kOk;
+}
+
+REGERR appendDescriptor(RegFile& f, Descriptor& d) {
+    d.location = f.header.avail;
+    unsigned char bytes[kDescriptorSize];
+    encodeDescriptor(d, bytes);
+    return append(f, bytes, kDescriptorSize, nullptr);
+}
+
+// --- keys and entries ----------------------------------------------------------------
+
+REGERR translateKey(const RegFile& f, RKEY key, std::uint32_t& offset) {
+    switch (key) {
+    case kKeyUsers:
+        offset = f.users;
+        break;
+    case kKeyCommon:
+        offset = f.common;
+        break;
+    case kKeyPrivateArenas:
+        offset = f.privateArenas;
+        break;
+    case kKeyRoot:
+        offset = f.root;
+        break;
+    case kKeyVersions:
+        offset = f.versions;
+        break;
+    default:
+        if (key < kReserved)
+            return kBadParameter;
+        offset = key;
+        return kOk;
+    }
+    return offset == 0 ? kNotFound : kOk;
+}
+
+REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child,
+                 std::uint32_t* prev) {
+    std::uint32_t before = 0;
+    std::uint32_t at = parent.firstChild();
+    if (at != 0 && !newerLink(parent.location, at))
+        return kFail;
+    char found[kMaxName];
+    while (at != 0) {
+        Descriptor d;
+        REGERR err = readDescriptor(f, at, d);
+        if (err != kOk)
+            return err;
+        err = readName(f, d, found, sizeof found);
+        if (err != kOk)
+            return err;
+        if (equalNoCase(found, name)) {
+            child = d;
+            if (prev != nullptr)
+                *prev = before;
+            return kOk;
+        }
+        if (d.left != 0 && !olderLink(at, d.left))
+            return kFail;
+        before = at;
+        at = d.left;
+    }
+    return kNotFound;
+}
+
+REGERR nextSegment(PathCursor& cursor, char (&segment)[kMaxName + 1]) {
+    const char* p = cursor.at;
+    if (!cursor.started) {
+        cursor.started = true;
+        if (*p == '/')
+            ++p;
+    }
+    if (*p == '\0') {
+        cursor.at = p;
+        return kNoMore;
+    }
+    if (*p == '/' || *p == ' ')
+        return kBadName;
+    std::uint32_t n = 0;
+    while (*p != '\0' && *p != '/') {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 32)
+            return kBadName;
+        if (n >= kMaxName)
+            return kTooLong;
+        segment[n++] = static_cast<char>(c);
+        ++p;
+    }
+    segment[n] = '\0';
+    if (segment[n - 1] == ' ')
+        return kBadName;
+    if (*p == '/')
+        ++p;
+    cursor.at = p;
+    return kOk;
+}
+
+REGERR findPath(RegFile& f, std::uint32_t start, const char* path, Descriptor& found) {
+    Descriptor current;
+    REGERR err = readDescriptor(f, start, current);
+    if (err != kOk)
+        return err;
+    PathCursor cursor{path};
+    char segment[kMaxName + 1];
+    for (;;) {
+        err = nextSegment(cursor, segment);
+        if (err == kNoMore)
+            break;
+        if (err != kOk)
+            return err;
+        Descriptor child;
+        err = findChild(f, current, segment, child);
+        if (err != kOk)
+            return err;
+        current = child;
+    }
+    found = current;
+    return kOk;
+}
+
+REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created) {
+    REGERR err = checkNewName(name);
+    if (err != kOk)
+        return err;
+    if (f.readOnly)
+        return kReadOnly;
+    // Name and descriptor are complete in the file before the parent links to them.
+    std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name)) + 1;
+    std::uint32_t nameAt = 0;
+    err = append(f, name, length, &nameAt);
+    if (err != kOk)
+        return err;
+    Descriptor d;
+    d.name = nameAt;
+    d.nameLength = static_cast<std::uint16_t>(length);
+    d.type = kTypeKey;
+    d.left = parent.firstChild();
+    d.parent = parent.location;
+    err = appendDescriptor(f, d);
+    if (err != kOk)
+        return err;
+    Descriptor linked = parent;
+    linked.down = d.location;
+    err = writeDescriptor(f, linked);
+    if (err != kOk)
+        return err;
+    parent = linked;
+    created = d;
+    return kOk;
+}
+
+REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry,
+                 std::uint32_t* prev) {
+    std::uint32_t before = 0;
+    std::uint32_t at = key.firstEntry();
+    if (at != 0 && !newerLink(key.location, at))
+        return kFail;
+    char found[kMaxName];
+    while (at != 0) {
+        Descriptor d;
+        REGERR err = readDescriptor(f, at, d);
+        if (err != kOk)
+            return err;
+        err = readName(f, d, found, sizeof found);
+        if (err != kOk)
+            return err;
+        if (equalNoCase(found, name)) {
+            entry = d;
+            if (prev != nullptr)
+                *prev = before;
+            return kOk;
+        }
+        if (d.left != 0 && !olderLink(at, d.left))
+            return kFail;
+        before = at;
+        at = d.left;
+    }
+    return kNotFound;
+}
+
+namespace {
+
+// A value may be overwritten in place only where its space lies wholly inside the used
+// part of the file: a damaged capacity or offset must not aim a write at the header or
+// past the end.
+bool fitsInPlace(const RegFile& f, const Descriptor& e, std::uint32_t size) {
+    if (e.capacity() < size || e.value < kReserved)
+        return false;
+    return e.value <= f.length && e.capacity() <= f.length - e.value;
+}
+
+} // namespace
+
+REGERR storeEntry(RegFile& f, Descriptor& key, const char* name, std::uint16_t type, const void* data,
+                  std::uint32_t size) {
+    if (size == 0)
+        return kBadParameter;
+    if (size > kMaxValue)
+        return kTooLong;
+    if (f.readOnly)
+        return kReadOnly;
+    Descriptor entry;
+    REGERR err = findEntry(f, key, name, entry);
+    if (err == kOk) {
+        if (fitsInPlace(f, entry, size)) {
+            err = writeBytes(f, entry.value, data, size);
+            if (err != kOk)
+                return err;
+        } else {
+            std::uint32_t at = 0;
+            err = append(f, data, size, &at);
+            if (err != kOk)
+                return err;
+            entry.value = at;
+            entry.down = size;
+        }
+        entry.valueLength = size;
+        entry.type = type;
+        return writeDescriptor(f, entry);
+    }
+    if (err != kNotFound)
+        return err;
+    err = checkNewName(name);
+    if (err != kOk)
+        return err;
+    std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(name)) + 1;
+    std::uint32_t nameAt = 0, valueAt = 0;
+    if ((err = append(f, name, nameLength, &nameAt)) != kOk)
+        return err;
+    if ((err = append(f, data, size, &valueAt)) != kOk)
+        return err;
+    Descriptor d;
+    d.name = nameAt;
+    d.nameLength = static_cast<std::uint16_t>(nameLength);
+    d.type = type;
+    d.left = key.firstEntry();
+    d.down = size;
+    d.value = valueAt;
+    d.valueLength = size;
+    d.parent = key.location;
+    if ((err = appendDescriptor(f, d)) != kOk)
+        return err;
+    Descriptor linked = key;
+    linked.value = d.location;
+    if ((err = writeDescriptor(f, linked)) != kOk)
+        return err;
+    key = linked;
+    return kOk;
+}
+
+REGERR unlinkNode(RegFile& f, const Descriptor& node, bool isEntry) {
+    if (f.readOnly)
+        return kReadOnly;
+    if (node.parent == 0 || !olderLink(node.location, node.parent))
+        return kFail;
+    if (node.left != 0 && !olderLink(node.location, node.left))
+        return kFail;
+    Descriptor parent;
+    REGERR err = readDescriptor(f, node.parent, parent);
+    if (err != kOk)
+        return err;
+    // Find the node in its chain: the link to rewrite is the one that reaches it.
+    std::uint32_t at = isEntry ? parent.firstEntry() : parent.firstChild();
+    if (at != 0 && !newerLink(parent.location, at))
+        return kFail;
+    Descriptor before;
+    bool first = true;
+    while (at != 0 && at != node.location) {
+        Descriptor d;
+        err = readDescriptor(f, at, d);
+        if (err != kOk)
+            return err;
+        if (d.left != 0 && !olderLink(at, d.left))
+            return kFail;
+        before = d;
+        first = false;
+        at = d.left;
+    }
+    if (at == 0)
+        return kFail; // not in its parent's chain: damaged
+    if (first) {
+        if (isEntry)
+            parent.value = node.left;
+        else
+            parent.down = node.left;
+        err = writeDescriptor(f, parent);
+    } else {
+        before.left = node.left;
+        err = writeDescriptor(f, before);
+    }
+    if (err != kOk)
+        return err;
+    Descriptor gone = node;
+    gone.type = static_cast<std::uint16_t>(gone.type | kTypeDeleted);
+    return writeDescriptor(f, gone);
+}
+
+} // namespace zov::reg::detail

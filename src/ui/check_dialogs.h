@@ -1,0 +1,61 @@
+// The dialogs the checks and the run sequence need from the user interface, behind one
+// small interface, and the cancel confirmation built on them.
+//
+// `BoxDialogs` is the stand-in: each dialog as a task-modal message box with the same
+// choices. The real dialog classes replace it behind the same interface.
+#pragma once
+
+#include "app/context.h"
+#include "checks/disk_space.h"
+
+namespace zov {
+
+class CheckDialogs {
+  public:
+    static constexpr int kCleanupContinue = 1;
+    static constexpr int kCleanupCancel = 2;
+    static constexpr int kPageBack = -1;
+    static constexpr int kPageCancel = 0;
+    static constexpr int kPageNext = 1;
+
+    virtual ~CheckDialogs() = default;
+    // The resume-or-exit dialog: true for Resume Setup, false for Exit Setup.
+    virtual bool resumeSetup() = 0;
+    // The cancel summary, shown modally until the user leaves it.
+    virtual void cancelSummary() = 0;
+    // The disk cleanup dialog; the system-check flag offers Cancel. kCleanupContinue or
+    // kCleanupCancel.
+    virtual int diskCleanup(DiskFigures& figures, bool systemCheck) = 0;
+    // The disk-space page: kPageNext, kPageBack, or kPageCancel when the user asked to
+    // cancel (the caller asks the cancel confirmation).
+    virtual int diskSpacePage(DiskFigures& figures) = 0;
+};
+
+// Asked whenever the user cancels: Exit or Resume. In a silent run the answer is Exit at
+// once; otherwise history event 128, the resume dialog, and on Exit event 134 and the
+// cancel summary.
+class CancelConfirmation {
+  public:
+    CancelConfirmation(RunContext& run, CheckDialogs& dialogs) : run_(run), dialogs_(dialogs) {}
+    bool exitChosen();
+
+  private:
+    RunContext& run_;
+    CheckDialogs& dialogs_;
+};
+
+class BoxDialogs final : public CheckDialogs {
+  public:
+    explicit BoxDialogs(RunContext& run) : run_(run) {}
+    bool resumeSetup() override;
+    void cancelSummary() override;
+    int diskCleanup(DiskFigures& figures, bool systemCheck) override;
+    int diskSpacePage(DiskFigures& figures) override;
+
+    static const char* const kResumeText;
+
+  private:
+    RunContext& run_;
+};
+
+} // namespace zov
