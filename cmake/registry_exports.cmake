@@ -4,7 +4,9 @@
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # i686: standard-call names keep their decoration ("_NR_RegOpen@8") only through a .def file.
   foreach(target setup setup_nocomponent)
-    target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src/main/setup_exports_x86.def)
+    # CMake hands a .def among an executable's sources to no linker here: give it to ld.
+    target_link_options(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src/main/setup_exports_x86.def)
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/setup_exports_x86.def)
   endforeach()
   set(ZOV_DECORATED_EXPORTS ON)
 else()

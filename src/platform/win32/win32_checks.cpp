@@ -388,14 +388,15 @@ int Win32Checks::bitsPerPixel() {
     return value;
 }
 
+// A named callback: on i686 a lambda does not convert to the stdcall WNDENUMPROC.
+static BOOL CALLBACK collectTopWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<TopWindow> Win32Checks::topLevelWindows() {
     std::vector<HWND> handles;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&handles));
+    EnumWindows(collectTopWindow, reinterpret_cast<LPARAM>(&handles));
     std::vector<TopWindow> windows;
     windows.reserve(handles.size());
     for (HWND handle : handles) {
