@@ -69,9 +69,8 @@ int main() {
     for (int i = 0; i < kRuns; ++i) {
         {
             Bench b;
-            checks.push_back(microseconds([&] {
-                SystemChecks(b.run, b.session, b.frame, b.dialogs, CheckSwitches{}, [] {}).run();
-            }));
+            checks.push_back(microseconds(
+                [&] { SystemChecks(b.run, b.session, b.frame, b.dialogs, CheckSwitches{}, [] {}).run(); }));
         }
         {
             Bench b;
@@ -84,27 +83,31 @@ int main() {
             b.sim.kernel.mutexes["Global\\_ZOV_AppMutex"] = 1;
             WindowHandle client = b.sim.windows.addWindow("ZOV Frame", "ZOV");
             WindowHandle control = 0;
-            control = b.sim.windows.addWindow("_ZOV_EXAPI", "", [&](std::uint32_t m, std::uintptr_t, std::intptr_t) {
-                if (m == msg::ClientShutdown) { // exits at once
-                    b.sim.windows.removeWindow(client);
-                    b.sim.windows.removeWindow(control);
-                    b.sim.kernel.mutexes.erase("Global\\_ZOV_AppMutex");
-                }
-                return std::intptr_t{0};
-            });
+            control = b.sim.windows.addWindow("_ZOV_EXAPI", "",
+                                              [&](std::uint32_t m, std::uintptr_t, std::intptr_t) {
+                                                  if (m == msg::ClientShutdown) { // exits at once
+                                                      b.sim.windows.removeWindow(client);
+                                                      b.sim.windows.removeWindow(control);
+                                                      b.sim.kernel.mutexes.erase("Global\\_ZOV_AppMutex");
+                                                  }
+                                                  return std::intptr_t{0};
+                                              });
             b.sim.checks.addProcess("C:\\Program Files\\ZOV 9.0\\wzov.exe");
             std::uint64_t before = b.sim.clock.nowMs;
-            shutdownWall.push_back(microseconds([&] { RunningClients(b.run, b.session.frame).ShutdownClient(); }));
+            shutdownWall.push_back(
+                microseconds([&] { RunningClients(b.run, b.session.frame).ShutdownClient(); }));
             shutdownSim.push_back(static_cast<double>(b.sim.clock.nowMs - before));
         }
     }
     const double c = median(checks), s = median(skipped);
-    std::printf("system checks, %d runs (medians, simulated machine, processor measurement excluded)\n", kRuns);
+    std::printf("system checks, %d runs (medians, simulated machine, processor measurement excluded)\n",
+                kRuns);
     std::printf("  checks                      %8.1f us\n", c);
     std::printf("  baseline (-u, no checks)    %8.1f us\n", s);
     std::printf("  checks' own time            %8.1f us  (%.1fx the baseline)\n", c - s, s > 0 ? c / s : 0.0);
     std::printf("ShutdownClient, a client that exits at once\n");
-    std::printf("  waited (simulated clock)    %8.1f ms  (expected about 100 ms: one pass)\n", median(shutdownSim));
+    std::printf("  waited (simulated clock)    %8.1f ms  (expected about 100 ms: one pass)\n",
+                median(shutdownSim));
     std::printf("  own work (wall)             %8.1f us\n", median(shutdownWall));
     return 0;
 }

@@ -143,9 +143,9 @@ bool FlashCompanion::installFromCd() {
     // The error is taken where the step failed: the trace lines that follow may change it.
     std::uint32_t error = 0;
     ProcessHandle installer = m_.companions.startDetached(commandLine);
-    if (!installer)
+    if (!installer) {
         error = m_.system.lastError();
-    if (installer) {
+    } else {
         trace_.printf("Successfully CreateProcess for Adobe Flash Player Installer");
         // Never waited for beyond this: a slow installer is left running and counts as a
         // success, so that the setup itself goes on.

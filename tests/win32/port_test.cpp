@@ -376,6 +376,88 @@ static void testProcesses(Machine& m) {
     CHECK(!f);
 }
 
+// The system checks' ports against the real API (Wine reports Windows 7, 6.1).
+static void testChecks(Machine& m) {
+    CheckPorts& c = m.checks;
+    CHECK(c.version.verifyVersion(2, 5, VersionCondition::Greater, 0, VersionCondition::None).value_or(false));
+    CHECK(!c.version.verifyVersion(2, 5, VersionCondition::Equal, 0, VersionCondition::Equal).value_or(true));
+    CHECK(!c.version.verifyVersion(1, 0, VersionCondition::None, 0, VersionCondition::None).value_or(true));
+
+    MutexOpen none = c.processes.openMutex("Global\\ZovPortTestNoSuchMutex");
+    CHECK(!none.opened);
+    CHECK_EQ(none.error, 2u);
+    std::uintptr_t mutex = m.kernel.createMutex("Global\\ZovPortTestChecks");
+    CHECK(c.processes.openMutex("Global\\ZovPortTestChecks").opened);
+    m.kernel.releaseMutex(mutex);
+
+    CHECK(c.processes.toolhelpAvailable());
+    auto processes = c.processes.processList();
+    bool self = false;
+    for (const ProcessEntry& p : processes.value_or(std::vector<ProcessEntry>{}))
+        self = self || (p.pid == GetCurrentProcessId() && p.exePath.find('\\') != std::string::npos);
+    CHECK(self);
+    auto modules = c.processes.moduleList(GetCurrentProcessId());
+    CHECK(modules && !modules->empty());
+
+    auto groups = c.hardware.tokenGroups();
+    bool admin = false;
+    for (const TokenGroup& g : groups.value_or(std::vector<TokenGroup>{}))
+        admin = admin || g.sid == "S-1-5-32-544";
+    CHECK(admin);
+    CHECK(c.hardware.cpuidFamily().has_value());
+    CHECK(c.hardware.defaultLanguage().has_value());
+    CHECK(c.desktop.logPixelsY() > 0);
+    CHECK(c.desktop.bitsPerPixel() >= 8);
+
+    std::string dir = tempDir(m) + "zovchecks";
+    CHECK(c.disk.createDirectory(dir));
+    CHECK(!c.disk.createDirectory(dir));
+    std::string file = dir + "\\old.txt";
+    auto written = m.files.create(file);
+    CHECK(written != nullptr);
+    if (written) {
+        written->write("12345", 5);
+        written->close();
+    }
+    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    auto entries = c.disk.listDirectory(dir);
+    CHECK(entries && entries->size() >= 1);
+    for (const DirectoryEntry& e : entries.value_or(std::vector<DirectoryEntry>{}))
+        if (e.name == "old.txt") {
+            CHECK_EQ(e.size, 5u);
+            CHECK(e.modified > 1600000000u);
+        }
+    CHECK_EQ(c.disk.fileSize(file).value_or(0), 5u);
+    CHECK(!c.disk.fileSize(dir + "\\missing").has_value());
+    CHECK(!c.disk.removeDirectory(dir));
+    CHECK(c.disk.deleteFileForced(file));
+    CHECK(c.disk.removeDirectory(dir));
+    FreeSpaceEx free = c.disk.freeSpaceEx("C:\\");
+    CHECK(free.outcome == FreeSpaceEx::Outcome::Ok && free.bytes > 0);
+    CHECK(c.disk.freeSpaceOld("C:\\").ok);
+    CHECK(!c.disk.freeSpaceOld("Q:\\").ok);
+
+    // The pipe server and a question to it, as a setup in another session would ask.
+    CHECK(!c.pipes.transact("\\\\.\\Pipe\\ZovPortTestNone", std::string(8, '\0'), 256, 2000).has_value());
+    CHECK(c.pipes.startServer("\\\\.\\Pipe\\ZovPortTest", 256, [](const std::string& request) {
+        return request.size() <= 256 && request[0] == 3 ? std::string("title\0", 6) : std::string();
+    }));
+    // The listener thread makes the first instance a moment later.
+    for (int i = 0; i < 100 && !WaitNamedPipeA("\\\\.\\Pipe\\ZovPortTest", 1); ++i)
+        Sleep(20);
+    std::string request(8, '\0');
+    request[0] = 3;
+    auto reply = c.pipes.transact("\\\\.\\Pipe\\ZovPortTest", request, 256, 5000);
+    CHECK(reply && *reply == std::string("title\0", 6));
+    std::string longRequest(4000, '\0');
+    longRequest[0] = 3;
+    reply = c.pipes.transact("\\\\.\\Pipe\\ZovPortTest", longRequest, 256, 5000);
+    CHECK(reply && *reply == std::string("title\0", 6));
+    request[0] = 7;
+    reply = c.pipes.transact("\\\\.\\Pipe\\ZovPortTest", request, 256, 5000);
+    CHECK(reply && reply->empty());
+}
+
 static void testKernel(Machine& m) {
     std::uintptr_t mutex = m.kernel.createMutex("Global\\ZovPortTestMutex");
     CHECK(mutex != 0);
@@ -758,6 +840,8 @@ int main(int argc, char** argv) {
         testProcesses(m);
     if (want("kernel"))
         testKernel(m);
+    if (want("checks"))
+        testChecks(m);
     if (want("shell"))
         testShell(m);
     if (want("power"))

@@ -45,7 +45,8 @@ static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned si
         fprintf(out, "ok=0 step=wait error=%lu\n", GetLastError());
         return 0;
     }
-    pipe = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
+    pipe =
+        CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, NULL);
     if (pipe == INVALID_HANDLE_VALUE) {
         fprintf(out, "ok=0 step=open error=%lu\n", GetLastError());
         return 0;
@@ -58,7 +59,8 @@ static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned si
         CloseHandle(pipe);
         return 0;
     }
-    if (WaitForSingleObject(event, 5000) != WAIT_OBJECT_0 || !GetOverlappedResult(pipe, &ov, &written, FALSE)) {
+    if (WaitForSingleObject(event, 5000) != WAIT_OBJECT_0 ||
+        !GetOverlappedResult(pipe, &ov, &written, FALSE)) {
         fprintf(out, "ok=0 step=write error=%lu\n", GetLastError());
         CancelIo(pipe);
         CloseHandle(pipe);
