@@ -273,7 +273,11 @@ int RunningClients::ShutdownClient() {
     WindowHandle control = m.windows.findWindow(&controlClass, nullptr);
     if (control == 0)
         return 0;
-    if ((m.windows.sendMessage(control, msg::ClientQueryBits, 0, 0) & 0xFFFF) == 16) {
+    // A hung client must not hold the setup: the query waits a bounded time, and a client
+    // that does not answer is asked to exit all the same (the wait below is bounded too).
+    std::optional<std::intptr_t> bits =
+        m.checks.desktop.sendBounded(control, msg::ClientQueryBits, 0, 0, kClientAnswerTimeoutMs);
+    if (bits && (*bits & 0xFFFF) == 16) {
         trace.printf("Client is 16 bit - can't shutdown");
         return 2;
     }

@@ -19,6 +19,7 @@ class RunningClients {
     // never answers must not hold the checks for ever.
     static constexpr std::uint32_t kPipeTimeoutMs = 5000;
     static constexpr int kShutdownPasses = 300;
+    static constexpr std::uint32_t kClientAnswerTimeoutMs = 5000;
 
     RunningClients(RunContext& run, WindowHandle mainWindow = 0);
 

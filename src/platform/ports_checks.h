@@ -53,6 +53,11 @@ class DesktopProbe {
     virtual bool sendWithCallback(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                   std::intptr_t lParam, std::function<void(std::intptr_t)> onReply) = 0;
     virtual void waitCursor(bool on) = 0;
+    // SendMessageTimeoutA (abort if hung): the reply, or nothing when the window did not
+    // answer within the time or is gone.
+    virtual std::optional<std::intptr_t> sendBounded(WindowHandle window, std::uint32_t message,
+                                                     std::uintptr_t wParam, std::intptr_t lParam,
+                                                     std::uint32_t timeoutMs) = 0;
 };
 
 // OpenMutexA(MUTEX_ALL_ACCESS, FALSE, name): opened (and closed again at once), or the error.

@@ -85,6 +85,18 @@ bool SimChecks::sendWithCallback(WindowHandle window, std::uint32_t message, std
     return true;
 }
 
+std::optional<std::intptr_t> SimChecks::sendBounded(WindowHandle window, std::uint32_t message,
+                                                    std::uintptr_t wParam, std::intptr_t lParam,
+                                                    std::uint32_t timeoutMs) {
+    if (hungWindows.count(window)) {
+        machine_.clock.advance(timeoutMs);
+        return std::nullopt;
+    }
+    if (!machine_.windows.windowExists(window))
+        return std::nullopt;
+    return machine_.windows.sendMessage(window, message, wParam, lParam);
+}
+
 MutexOpen SimChecks::openMutex(const std::string& name) {
     if (machine_.kernel.mutexes.count(name))
         return {true, 0};

@@ -59,6 +59,8 @@ class SimChecks : public VersionQuery,
     int waitCursors = 0;
     // Windows whose replies to sendWithCallback never arrive.
     std::set<WindowHandle> silentReplies;
+    // Hung windows: sendBounded waits its time (on the simulated clock) and gets nothing.
+    std::set<WindowHandle> hungWindows;
 
     // --- kernel objects and processes -----------------------------------------------------
     std::set<std::string> deniedMutexes; // exist, but in a session this process cannot reach
@@ -114,6 +116,9 @@ class SimChecks : public VersionQuery,
     bool sendWithCallback(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                           std::intptr_t lParam, std::function<void(std::intptr_t)> onReply) override;
     void waitCursor(bool on) override { waitCursors += on ? 1 : 0; }
+    std::optional<std::intptr_t> sendBounded(WindowHandle window, std::uint32_t message,
+                                             std::uintptr_t wParam, std::intptr_t lParam,
+                                             std::uint32_t timeoutMs) override;
     // ProcessProbe
     MutexOpen openMutex(const std::string& name) override;
     bool toolhelpAvailable() override { return toolhelp; }

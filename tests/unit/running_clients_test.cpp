@@ -293,6 +293,16 @@ TEST_F(RunningClientsTest, ShutdownOfASixteenBitClientGivesUp) {
     EXPECT_TRUE(traced("Client is 16 bit - can't shutdown"));
 }
 
+TEST_F(RunningClientsTest, AHungClientDoesNotHoldTheQuery) {
+    SimClient client(sim);
+    client.start();
+    sim.checks.hungWindows.insert(client.control);
+    auto before = sim.clock.nowMs;
+    EXPECT_EQ(clients().ShutdownClient(), 0);
+    EXPECT_EQ(client.exitRequests, 1) << "asked to exit all the same";
+    EXPECT_EQ(sim.clock.nowMs - before, RunningClients::kClientAnswerTimeoutMs + 100u);
+}
+
 TEST_F(RunningClientsTest, AClientMutexInAnotherSessionDoesNotHoldTheShutdown) {
     SimClient client(sim);
     client.start();

@@ -431,6 +431,16 @@ bool Win32Checks::sendWithCallback(WindowHandle window, std::uint32_t message, s
     return true;
 }
 
+std::optional<std::intptr_t> Win32Checks::sendBounded(WindowHandle window, std::uint32_t message,
+                                                      std::uintptr_t wParam, std::intptr_t lParam,
+                                                      std::uint32_t timeoutMs) {
+    DWORD_PTR reply = 0;
+    if (!SendMessageTimeoutA(toWindow(window), message, static_cast<WPARAM>(wParam),
+                             static_cast<LPARAM>(lParam), SMTO_ABORTIFHUNG, timeoutMs, &reply))
+        return std::nullopt;
+    return static_cast<std::intptr_t>(reply);
+}
+
 void Win32Checks::waitCursor(bool on) {
     SetCursor(LoadCursor(nullptr, on ? IDC_WAIT : IDC_ARROW));
 }

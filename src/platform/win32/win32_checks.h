@@ -30,6 +30,9 @@ class Win32Checks final : public VersionQuery,
     bool sendWithCallback(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                           std::intptr_t lParam, std::function<void(std::intptr_t)> onReply) override;
     void waitCursor(bool on) override;
+    std::optional<std::intptr_t> sendBounded(WindowHandle window, std::uint32_t message,
+                                             std::uintptr_t wParam, std::intptr_t lParam,
+                                             std::uint32_t timeoutMs) override;
 
     MutexOpen openMutex(const std::string& name) override;
     bool toolhelpAvailable() override;
