@@ -1,5 +1,7 @@
 #include "sim/sim_checks.h"
 
+#include "checks/os_version.h"
+
 #include "sim/sim_machine.h"
 
 #include <algorithm>
@@ -12,24 +14,6 @@ constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kPathNotFound = 3;
 constexpr std::uintptr_t kFirstOpenedHandle = 0x9000;
-
-bool compare(std::uint32_t actual, VersionCondition condition, std::uint32_t wanted) {
-    switch (condition) {
-    case VersionCondition::None:
-        return true;
-    case VersionCondition::Equal:
-        return actual == wanted;
-    case VersionCondition::Greater:
-        return actual > wanted;
-    case VersionCondition::GreaterEqual:
-        return actual >= wanted;
-    case VersionCondition::Less:
-        return actual < wanted;
-    case VersionCondition::LessEqual:
-        return actual <= wanted;
-    }
-    return false;
-}
 
 std::string fileNameOf(const std::string& path) {
     std::size_t slash = path.rfind('\\');
@@ -55,8 +39,8 @@ std::optional<bool> SimChecks::verifyVersion(std::uint32_t platform, std::uint32
     if (!verifyAvailable || verifyFails)
         return std::nullopt;
     const OsVersion& os = machine_.system.os;
-    return os.platform == platform && compare(os.major, majorCondition, major) &&
-           compare(os.minor, minorCondition, minor);
+    return os.platform == platform && versionFieldMatches(os.major, majorCondition, major) &&
+           versionFieldMatches(os.minor, minorCondition, minor);
 }
 
 std::vector<TopWindow> SimChecks::topLevelWindows() {
