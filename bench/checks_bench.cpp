@@ -8,7 +8,8 @@
 #include "checks/running_clients.h"
 #include "checks/system_checks.h"
 #include "sim/sim_machine.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
+#include "ui/box_dialogs.h"
 #include "unit/fake_frame.h"
 
 #include <algorithm>

@@ -9,7 +9,7 @@
 //
 //   discovery_bench.exe <scratch folder> [runs]      (default: 1 run)
 // Prints figures and ratios; asserts nothing.
-#include "app/context.h"
+#include "run/context.h"
 #include "common/client_db_writer.h"
 #include "discovery/client_db.h"
 #include "discovery/scanner.h"

@@ -2,7 +2,7 @@
 #include "app/installer.h"
 
 #include "companions/environment.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <algorithm>
 #include <cctype>
@@ -190,7 +190,7 @@ void InstallerApp::launchClient(const std::string& commandLine) {
     machine_.processes.close(client);
     if (!(frame_.hasFlash() && frame_.loadMovieSection("ending")))
         return;
-    const std::string splashClass = "_ZOV_Splash";
+    const std::string splashClass = names::kClientSplashClass;
     bool seen = false;
     for (int pass = 0; pass < 400; ++pass) {
         machine_.windows.pumpMessages();

@@ -4,7 +4,7 @@
 #include "checks/running_clients.h"
 #include "checks/system_checks.h"
 #include "companions/flash.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <algorithm>
 #include <cctype>
@@ -98,11 +98,13 @@ void InstallerApp::run(const std::string& line) {
     // Stage 8.
     trace_.printf("Running system checks:");
     CheckSwitches switches{commandLine_.has("-u"), commandLine_.value("-o")};
-    if (int code = SystemChecks(run_, session_, frame_, *dialogs_, switches, [this] { removeRetryShortcut(); }).run();
+    if (int code =
+            SystemChecks(run_, session_, frame_, *dialogs_, switches, [this] { removeRetryShortcut(); })
+                .run();
         code != 0) {
         machine_.windows.pumpMessages();
         if (session_.installPhase == 2)
-            machine_.kernel.createSignalledEvent("_ZOV_TPI_CI_STOP");
+            machine_.kernel.createSignalledEvent(names::kCoordinatorStopEvent);
         run_.fail(static_cast<std::uint32_t>(code));
     }
     // Stage 9: the legal agreement; declining ends the run without the abort flag.
@@ -114,12 +116,12 @@ void InstallerApp::run(const std::string& line) {
     // Stage 11.
     machine_.windows.pumpMessages();
     if (session_.installPhase == 2)
-        machine_.kernel.createSignalledEvent("_ZOV_TPI_CI_READY");
+        machine_.kernel.createSignalledEvent(names::kCoordinatorReadyEvent);
     trace_.printf("System checks complete");
     // Stage 12.
-    installerMutex_ = machine_.kernel.createMutex("Global\\ZOVInst");
+    installerMutex_ = machine_.kernel.createMutex(names::kInstallerMutex);
     installerMutexCreated_ = true;
-    RunningClients(run_, session_.frame).startPipeServer("\\\\.\\Pipe\\ZOVINST");
+    RunningClients(run_, session_.frame).startPipeServer(names::kInstallerPipe);
     if (commandLine_.has("-z"))
         script_.setArguments("-z");
     else if (commandLine_.has("-j"))

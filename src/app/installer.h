@@ -5,16 +5,16 @@
 #pragma once
 
 #include "app/command_line.h"
-#include "app/context.h"
-#include "app/session.h"
+#include "run/context.h"
+#include "run/session.h"
 #include "app/settings_file.h"
 #include "checks/os_version.h"
 #include "companions/cookies.h"
 #include "discovery/scanner.h"
 #include "engine/component.h"
 #include "engine/script.h"
-#include "ui/check_dialogs.h"
-#include "ui/frame.h"
+#include "ui/box_dialogs.h"
+#include "ui/frame_logic.h"
 
 #include <memory>
 #include <optional>

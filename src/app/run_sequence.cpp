@@ -4,7 +4,7 @@
 
 #include "checks/disk_space.h"
 #include "checks/running_clients.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 namespace zov {
 namespace {

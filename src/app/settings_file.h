@@ -1,7 +1,7 @@
 // install.ini: the hand-off between the setup program and the install engine.
 #pragma once
 
-#include "app/session.h"
+#include "run/session.h"
 #include "platform/ports.h"
 
 #include <string>

@@ -1,7 +1,7 @@
 #include "checks/disk_space.h"
 
-#include "checks/text.h"
-#include "ui/check_dialogs.h"
+#include "run/text.h"
+#include "run/dialogs.h"
 
 #include <algorithm>
 #include <cctype>
@@ -285,42 +285,6 @@ float DiskSpace::oldTempFilesMb() {
 void DiskSpace::deleteOldTempFiles() {
     std::uint64_t bytes = 0;
     walkOld(tempDirectoryWithoutSlash(), run_.m.clock.unixSeconds(), true, bytes, 0);
-}
-
-bool DiskSpace::insideRecycleBin(const std::string& path) {
-    DiskProbe& disk = run_.m.checks.disk;
-    // An empty display name would be "contained" in every type name.
-    std::optional<std::string> name = disk.recycleBinName();
-    if (name && !name->empty()) {
-        auto typeContains = [&](const std::string& p) {
-            std::optional<std::string> type = disk.shellTypeName(p);
-            return type && containsNoCase(*type, *name);
-        };
-        if (typeContains(path))
-            return true;
-        for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-            if (typeContains(path.substr(0, at)))
-                return true;
-    }
-    const std::string drive = path.substr(0, 2);
-    for (const char* folder : {"\\Recycled", "\\Recycler", "\\$Recycle.bin"})
-        if (containsNoCase(path, drive + folder))
-            return true;
-    return false;
-}
-
-bool DiskSpace::createDirectoryPath(const std::string& path) {
-    FileSystem& files = run_.m.files;
-    DiskProbe& disk = run_.m.checks.disk;
-    bool result = true;
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1)) {
-        const std::string prefix = path.substr(0, at);
-        if (!files.isDirectory(prefix))
-            result = disk.createDirectory(prefix);
-    }
-    if (!files.isDirectory(path))
-        result = disk.createDirectory(path);
-    return result;
 }
 
 } // namespace zov

@@ -5,7 +5,7 @@
 // value: a drive with 4 TB or more free reads as "plenty", never as a small number.
 #pragma once
 
-#include "app/context.h"
+#include "run/dialogs.h"
 
 #include <cstdint>
 #include <string>
@@ -15,17 +15,6 @@ namespace zov {
 
 class CheckDialogs;
 class CancelConfirmation;
-
-// The figures the disk dialogs show; filled by the disk step of the checks and after the
-// engine's disk-space error.
-struct DiskFigures {
-    char installDrive = 'C';
-    char systemDrive = 'C';
-    std::uint32_t availableInstall = 0;
-    std::uint32_t availableSystem = 0;
-    std::int32_t requiredInstall = 0;
-    std::int32_t requiredSystem = 0;
-};
 
 // What the disk cleanup dialog shows at the top; see DiskSpace::shortfall.
 struct Shortfall {
@@ -66,9 +55,6 @@ class DiskSpace {
 
     float oldTempFilesMb();
     void deleteOldTempFiles();
-
-    bool insideRecycleBin(const std::string& path);
-    bool createDirectoryPath(const std::string& path);
 
     // The pure arithmetic, exposed for tests.
     // A size key's text: its leading decimal digits (after blanks and a sign), none giving 0;

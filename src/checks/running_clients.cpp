@@ -1,19 +1,20 @@
 #include "checks/running_clients.h"
 
-#include "checks/text.h"
-#include "ui/frame_messages.h"
+#include "run/text.h"
+#include "protocol/contract.h"
+#include "protocol/pipe_wire.h"
 
 #include <memory>
 
 namespace zov {
 namespace {
 
-const char* const kClientMutex = "_ZOV_AppMutex";
-const char* const kVariantMutex = "_ZOVT_AppMutex";
-const char* const kSiblingMutex = "_Qtm_AppMutex";
-const char* const kClientPipe = "\\\\.\\Pipe\\ZOV";
-const char* const kInstallerPipe = "\\\\.\\Pipe\\ZOVINST";
-const char* const kControlClass = "_ZOV_EXAPI";
+using names::kClientMutex;
+using names::kClientPipe;
+using names::kInstallerPipe;
+using names::kSiblingMutex;
+using names::kVariantMutex;
+const char* const kControlClass = names::kClientControlClass;
 const char* const kClientKeys[] = {
     "Software\\Velquonet\\Velquonet\\CurrentVersion",
     "Software\\Velquonet\\ZOV\\CurrentVersion",
@@ -23,8 +24,8 @@ constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kAppWindowMask = 0x10CA0000; // visible, caption, system menu, minimise box
 constexpr int kListedApplications = 10;
-constexpr std::uint32_t kCommandUserName = 0;
-constexpr std::uint32_t kCommandTitle = 3;
+using pipe::kCommandTitle;
+using pipe::kCommandUserName;
 
 std::string fileNameOf(const std::string& path) {
     std::size_t slash = path.find_last_of('\\');
@@ -44,7 +45,7 @@ bool RunningClients::clientWindows(std::string* titles) {
     for (const TopWindow& w : run_.m.checks.desktop.topLevelWindows()) {
         if (w.handle == main_)
             continue;
-        bool client = equalsNoCase(w.windowClass, "ZOV Frame") ||
+        bool client = equalsNoCase(w.windowClass, names::kClientFrameClass) ||
                       equalsNoCase(w.windowClass, "ZOV Frame25") || equalsNoCase(w.windowClass, setupClass) ||
                       (w.title == uninstallTitle && equalsNoCase(w.windowClass, uninstallClass));
         if (!client)
@@ -190,10 +191,7 @@ bool RunningClients::usersInOtherSessions(std::string& names) {
 }
 
 std::string RunningClients::pipeRequest(std::uint32_t command) {
-    std::string request(8, '\0');
-    for (int i = 0; i < 4; ++i)
-        request[static_cast<std::size_t>(i)] = static_cast<char>((command >> (8 * i)) & 0xFF);
-    return request;
+    return pipe::request(command);
 }
 
 std::optional<std::string> RunningClients::askPipe(const std::string& pipe, std::uint32_t command) {
@@ -226,7 +224,7 @@ bool RunningClients::sessionTest(std::string& user, std::string& application) {
         application = askPipe(kClientPipe, kCommandTitle).value_or(text(fallback));
         return true;
     }
-    if (mutexPresent("Global\\ZOVInst", openable) || mutexPresent("Global\\ZOVUninst", openable)) {
+    if (mutexPresent(names::kInstallerMutex, openable) || mutexPresent(names::kUninstallerMutex, openable)) {
         user = askPipe(kInstallerPipe, kCommandUserName).value_or(text(223));
         application = askPipe(kInstallerPipe, kCommandTitle).value_or(text(223));
         return true;
@@ -354,13 +352,7 @@ std::string RunningClients::pipeReply(const std::string& request, const std::str
     default:
         return "";
     }
-    answer = answer.substr(0, answer.find('\0'));
-    if (answer.empty())
-        return "";
-    if (answer.size() > kPipeMessageMax - 1)
-        answer.resize(kPipeMessageMax - 1);
-    answer += '\0';
-    return answer;
+    return pipe::reply(answer);
 }
 
 void RunningClients::startPipeServer(const std::string& pipeName) {

@@ -3,8 +3,9 @@
 // process list), the shutdown handshake with the client, and the tests the checks ask.
 #pragma once
 
-#include "app/context.h"
+#include "run/context.h"
 #include "checks/os_version.h"
+#include "protocol/contract.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +15,7 @@ namespace zov {
 
 class RunningClients {
   public:
-    static constexpr std::size_t kPipeMessageMax = 256;
+    static constexpr std::size_t kPipeMessageMax = pipe::kMessageMax;
     // A pipe question waits this long at most for the pipe and for its answer: a peer that
     // never answers must not hold the checks for ever.
     static constexpr std::uint32_t kPipeTimeoutMs = 5000;

@@ -2,8 +2,8 @@
 
 #include "checks/disk_space.h"
 #include "checks/running_clients.h"
-#include "checks/text.h"
-#include "ui/frame_messages.h"
+#include "run/text.h"
+#include "protocol/contract.h"
 
 #include <cerrno>
 #include <cstdlib>

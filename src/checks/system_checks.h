@@ -1,11 +1,11 @@
 // The ordered checks that decide whether this machine may receive the client.
 #pragma once
 
-#include "app/context.h"
-#include "app/session.h"
+#include "run/context.h"
+#include "run/session.h"
 #include "checks/os_version.h"
-#include "ui/check_dialogs.h"
-#include "ui/frame.h"
+#include "run/dialogs.h"
+#include "run/frame_view.h"
 
 #include <cstdlib>
 #include <functional>

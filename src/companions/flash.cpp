@@ -1,7 +1,7 @@
 #include "companions/flash.h"
 
-#include "checks/disk_space.h"
-#include "companions/app_data.h"
+#include "run/paths.h"
+#include "run/app_data.h"
 
 #include <algorithm>
 #include <cctype>
@@ -208,7 +208,7 @@ bool FlashCompanion::UpdateTrustFile(const std::string& installDirectory) {
     if (!common)
         return true;
     const std::string folder = *common + kTrustFolder;
-    if (!DiskSpace(run_).createDirectoryPath(folder))
+    if (!createDirectoryPath(run_.m, folder))
         return false;
     std::unique_ptr<SharedFile> file = m_.companions.openShared(folder + kTrustFile);
     if (!file)

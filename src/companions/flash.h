@@ -6,7 +6,7 @@
 // is shown and the install goes on.
 #pragma once
 
-#include "app/context.h"
+#include "run/context.h"
 
 #include <cstdint>
 #include <string>

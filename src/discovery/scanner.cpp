@@ -1,9 +1,9 @@
 #include "discovery/scanner.h"
 
-#include "checks/disk_space.h"
-#include "companions/app_data.h"
+#include "run/paths.h"
+#include "run/app_data.h"
 #include "discovery/client_db.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <algorithm>
 #include <cctype>
@@ -108,7 +108,7 @@ bool ClientScanner::TestClientFolder(WindowHandle, const std::string& folder, bo
     Machine& m = run_.m;
     // 1.
     if (!m.files.exists(folder + "\\" + m.strings.get(kClientProgramString)) ||
-        DiskSpace(run_).insideRecycleBin(folder))
+        insideRecycleBin(run_.m, folder))
         return false;
     // 2.
     const std::string idb = dataDirectory(folder) + "\\idb";

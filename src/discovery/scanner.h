@@ -7,8 +7,8 @@
 // scan state (comparison result, highest version, best folder) for the whole run.
 #pragma once
 
-#include "app/context.h"
-#include "app/session.h"
+#include "run/context.h"
+#include "run/session.h"
 
 #include <cstdint>
 #include <list>

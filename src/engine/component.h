@@ -2,7 +2,7 @@
 // engine loads ("progupd.dll", resource 175). The setup only writes, measures and deletes it.
 #pragma once
 
-#include "app/context.h"
+#include "run/context.h"
 
 #include <cstdint>
 #include <string>

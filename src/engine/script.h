@@ -2,7 +2,7 @@
 // its one-character result from install.ini.
 #pragma once
 
-#include "app/context.h"
+#include "run/context.h"
 
 #include <string>
 

@@ -1,5 +1,7 @@
-#include "checks/text.h"
-#include "ui/check_dialogs.h"
+#include "run/text.h"
+#include "ui/box_dialogs.h"
+
+#include "checks/disk_space.h"
 
 #include <cctype>
 #include <cstdio>
@@ -17,17 +19,6 @@ std::string megabytes(std::int64_t kilobytes) {
 
 const char* const BoxDialogs::kResumeText =
     "Remember - there's no risk and no obligation during your FREE trial!\n\nWould you like to Resume setup?";
-
-bool CancelConfirmation::exitChosen() {
-    if (run_.prompts.silentMode())
-        return true;
-    run_.history.RecordEvent(128);
-    if (dialogs_.resumeSetup())
-        return false;
-    run_.history.RecordEvent(134);
-    dialogs_.cancelSummary();
-    return true;
-}
 
 bool BoxDialogs::resumeSetup() {
     // Yes stands for "Resume Setup", No for "Exit Setup".

@@ -1,6 +1,6 @@
-#include "ui/check_dialogs.h"
-#include "ui/frame.h"
-#include "ui/frame_messages.h"
+#include "ui/box_dialogs.h"
+#include "ui/frame_logic.h"
+#include "protocol/contract.h"
 
 namespace zov {
 namespace {

@@ -1,5 +1,5 @@
 // The data folder of an installed client and the all-users application-data folder.
-#include "companions/app_data.h"
+#include "run/app_data.h"
 #include "sim/sim_machine.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 
 #include "checks/running_clients.h"
 #include "sim/sim_checks.h"
-#include "ui/check_dialogs.h"
-#include "ui/frame_messages.h"
+#include "run/dialogs.h"
+#include "protocol/contract.h"
 #include "unit/fake_frame.h"
 #include "unit/run_fixture.h"
 

@@ -1,5 +1,6 @@
 // Free space, required sizes, the initial disk check and the clean-up operations.
 #include "checks/disk_space.h"
+#include "run/paths.h"
 #include "unit/checks_fixture.h"
 
 #include <gtest/gtest.h>
@@ -282,25 +283,25 @@ TEST(DiskSpaceAge, SevenDaysIsNotOldSevenDaysAndOneSecondIs) {
 }
 
 TEST_F(DiskSpaceTest, InsideRecycleBin) {
-    EXPECT_TRUE(disk.insideRecycleBin("D:\\Recycled\\ZOV"));
-    EXPECT_TRUE(disk.insideRecycleBin("C:\\RECYCLER\\S-1-5\\x"));
-    EXPECT_TRUE(disk.insideRecycleBin("C:\\$Recycle.Bin\\a"));
-    EXPECT_FALSE(disk.insideRecycleBin("C:\\Program Files\\ZOV 9.0"));
+    EXPECT_TRUE(insideRecycleBin(run.m, "D:\\Recycled\\ZOV"));
+    EXPECT_TRUE(insideRecycleBin(run.m, "C:\\RECYCLER\\S-1-5\\x"));
+    EXPECT_TRUE(insideRecycleBin(run.m, "C:\\$Recycle.Bin\\a"));
+    EXPECT_FALSE(insideRecycleBin(run.m, "C:\\Program Files\\ZOV 9.0"));
     // A folder whose shell type name holds the bin's display name, or a parent's does.
     sim.checks.typeNames[pathKey("E:\\Trash")] = "Recycle Bin folder";
-    EXPECT_TRUE(disk.insideRecycleBin("E:\\Trash\\old\\client"));
+    EXPECT_TRUE(insideRecycleBin(run.m, "E:\\Trash\\old\\client"));
     // An empty display name would match every path.
     sim.checks.binName = std::string();
-    EXPECT_FALSE(disk.insideRecycleBin("E:\\Trash\\old\\client"));
+    EXPECT_FALSE(insideRecycleBin(run.m, "E:\\Trash\\old\\client"));
 }
 
 TEST_F(DiskSpaceTest, CreateDirectoryPathCreatesEachMissingLevel) {
     sim.files.makeDirectory("C:\\A");
-    EXPECT_TRUE(disk.createDirectoryPath("C:\\A\\B\\C"));
+    EXPECT_TRUE(createDirectoryPath(run.m, "C:\\A\\B\\C"));
     EXPECT_EQ(sim.checks.createdDirectories, (std::vector<std::string>{"C:\\A\\B", "C:\\A\\B\\C"}));
-    EXPECT_TRUE(disk.createDirectoryPath("C:\\A\\B\\C")) << "nothing to create";
+    EXPECT_TRUE(createDirectoryPath(run.m, "C:\\A\\B\\C")) << "nothing to create";
     sim.checks.failingDirectories.insert(pathKey("C:\\A\\X"));
-    EXPECT_FALSE(disk.createDirectoryPath("C:\\A\\X"));
+    EXPECT_FALSE(createDirectoryPath(run.m, "C:\\A\\X"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // A frame that records what the run asked of it.
 #pragma once
 
-#include "ui/frame.h"
+#include "run/frame_view.h"
 
 #include <functional>
 #include <string>

@@ -1,8 +1,8 @@
 // The frame's message protocol with the engine, its progress module and a coordinator.
 #include "unit/run_fixture.h"
 #include "sim/sim_machine.h"
-#include "ui/frame.h"
-#include "ui/frame_messages.h"
+#include "ui/frame_logic.h"
+#include "protocol/contract.h"
 #include "unit/fake_frame.h"
 
 #include <gtest/gtest.h>

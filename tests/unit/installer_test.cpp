@@ -1,7 +1,7 @@
 // Whole runs of the installer against the simulated machine.
 #include "app/installer.h"
 #include "sim/sim_machine.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 #include "unit/fake_frame.h"
 
 #include <gtest/gtest.h>

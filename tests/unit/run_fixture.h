@@ -1,8 +1,8 @@
 // A run context over the simulated machine, for tests of the modules that end a run.
 #pragma once
 
-#include "app/context.h"
-#include "app/session.h"
+#include "run/context.h"
+#include "run/session.h"
 #include "sim/sim_machine.h"
 
 #include <gtest/gtest.h>

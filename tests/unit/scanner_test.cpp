@@ -2,7 +2,7 @@
 // registry's clients, the cache, the disk search and the ordered client list.
 #include "common/client_db_writer.h"
 #include "discovery/scanner.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 #include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>

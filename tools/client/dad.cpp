@@ -1,5 +1,7 @@
 // DAD.exe: the client's launcher. It shows its splash window for a moment, starts
 // wzov.exe from its own folder and goes away, as the setup expects after an install.
+#include "protocol/contract.h"
+
 #include <windows.h>
 
 #include <string>
@@ -71,15 +73,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "_ZOV_Splash";
+    windowClass.lpszClassName = zov::names::kClientSplashClass;
     if (!RegisterClassA(&windowClass))
         return 1;
 
     const int width = 320, height = 200;
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    HWND splash = CreateWindowExA(WS_EX_TOOLWINDOW, "_ZOV_Splash", "ZOV", WS_POPUP | WS_BORDER, x, y, width,
-                                  height, nullptr, nullptr, instance, nullptr);
+    HWND splash =
+        CreateWindowExA(WS_EX_TOOLWINDOW, zov::names::kClientSplashClass, "ZOV", WS_POPUP | WS_BORDER, x, y,
+                        width, height, nullptr, nullptr, instance, nullptr);
     if (splash == nullptr)
         return 1;
     ShowWindow(splash, SW_SHOW);

@@ -5,7 +5,7 @@
 #include "common/program_args.h"
 #include "common/tool_options.h"
 #include "common/wire_formats.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <windows.h>
 
@@ -134,9 +134,10 @@ DWORD WINAPI pipeListener(LPVOID) {
         InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
         SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
-        HANDLE pipe = CreateNamedPipeA(
-            "\\\\.\\Pipe\\ZOV", PIPE_ACCESS_DUPLEX, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT,
-            PIPE_UNLIMITED_INSTANCES, kPipeMessageMax, kPipeMessageMax, 5000, &attributes);
+        HANDLE pipe =
+            CreateNamedPipeA(zov::names::kClientPipe, PIPE_ACCESS_DUPLEX,
+                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                             kPipeMessageMax, kPipeMessageMax, 5000, &attributes);
         if (pipe == INVALID_HANDLE_VALUE)
             return 1;
         if (!ConnectNamedPipe(pipe, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) {
@@ -175,8 +176,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     gOptions = parseClientOptions(programArguments());
     gUserName = gOptions.userName ? *gOptions.userName : currentUserName();
 
-    const char* mutexName = gOptions.variant ? "Global\\_ZOVT_AppMutex" : "Global\\_ZOV_AppMutex";
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName);
+    const std::string mutexName =
+        std::string("Global\\") + (gOptions.variant ? zov::names::kVariantMutex : zov::names::kClientMutex);
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
     if (mutex == nullptr)
         return 1;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -189,7 +191,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
     // The variant has its own control window class: one with the client's classes would
     // be taken for the client itself.
-    const char* controlClass = gOptions.variant ? "_ZOVT_EXAPI" : "_ZOV_EXAPI";
+    const char* controlClass =
+        gOptions.variant ? zov::names::kVariantControlClass : zov::names::kClientControlClass;
     if (!registerClass(controlClass, controlProc, instance)) {
         CloseHandle(mutex);
         return 1;
@@ -197,9 +200,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     HWND control = CreateWindowExA(0, controlClass, "ZOV External API", WS_POPUP, 0, 0, 0, 0, nullptr,
                                    nullptr, instance, nullptr);
     HWND frame = nullptr;
-    if (!gOptions.variant && registerClass("ZOV Frame", frameProc, instance)) {
-        frame = CreateWindowExA(0, "ZOV Frame", "ZOV", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 480,
-                                320, nullptr, nullptr, instance, nullptr);
+    if (!gOptions.variant && registerClass(zov::names::kClientFrameClass, frameProc, instance)) {
+        frame = CreateWindowExA(0, zov::names::kClientFrameClass, "ZOV", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 480, 320, nullptr, nullptr, instance, nullptr);
         if (frame != nullptr) {
             ShowWindow(frame, show);
             UpdateWindow(frame);

@@ -1,5 +1,7 @@
 #include "common/wire_formats.h"
 
+#include "protocol/pipe_wire.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -15,22 +17,11 @@ std::optional<std::uint32_t> pipeCommand(const unsigned char* data, std::size_t 
 }
 
 std::string pipeRequest(std::uint32_t command) {
-    std::string request(8, '\0');
-    for (int i = 0; i < 4; ++i)
-        request[i] = static_cast<char>((command >> (8 * i)) & 0xFF);
-    return request;
+    return pipe::request(command);
 }
 
 std::string pipeReply(const std::string& answer) {
-    if (answer.empty())
-        return {};
-    std::string reply = answer.substr(0, std::min(answer.size(), kPipeMessageMax - 1));
-    // An answer with a NUL inside would read back shorter than sent; cut it there.
-    reply = reply.substr(0, std::strlen(reply.c_str()));
-    if (reply.empty())
-        return {};
-    reply.push_back('\0');
-    return reply;
+    return pipe::reply(answer);
 }
 
 std::string pipeAnswer(std::uint32_t command, const std::string& userName, const std::string& appTitle) {

@@ -2,6 +2,8 @@
 // a trace line carried by WM_COPYDATA.
 #pragma once
 
+#include "protocol/contract.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -12,9 +14,9 @@ namespace zov::tools {
 // Pipe "\\.\Pipe\ZOV": a request is a 4-byte little-endian command, a 4-byte length and
 // that many bytes of text; a reply is the answer's text plus one NUL, at most 256 bytes,
 // or nothing at all when the answer is unknown.
-inline constexpr std::size_t kPipeMessageMax = 256;
-inline constexpr std::uint32_t kPipeUserName = 0;
-inline constexpr std::uint32_t kPipeAppTitle = 3;
+inline constexpr std::size_t kPipeMessageMax = pipe::kMessageMax;
+inline constexpr std::uint32_t kPipeUserName = pipe::kCommandUserName;
+inline constexpr std::uint32_t kPipeAppTitle = pipe::kCommandTitle;
 
 // The command of a request; none for an empty one. A request shorter than the command
 // field is read by its first byte, as the setup's own server reads it.

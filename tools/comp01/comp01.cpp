@@ -8,7 +8,7 @@
 #include "common/client_db_writer.h"
 #include "common/engine_logic.h"
 #include "progupd/progupd.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <windows.h>
 
@@ -566,7 +566,8 @@ void Engine::writeClientDatabase() const {
     CreateDirectoryA(idb.c_str(), nullptr);
     std::string screenName = ini_.get("enter", "BRANDSN");
     std::vector<std::uint8_t> bytes = installedClientDatabase(screenName.empty() ? "ZOV Member" : screenName);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;

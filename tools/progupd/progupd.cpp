@@ -11,7 +11,7 @@
 // way is not lost for the setup.
 #include "progupd/progupd.h"
 
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // Prints one line per check and ends with "N passed, N failed"; exit code 1 on a failure.
 #include "common/client_db_writer.h"
 #include "common/wire_formats.h"
-#include "ui/frame_messages.h"
+#include "protocol/contract.h"
 
 #include <windows.h>
 

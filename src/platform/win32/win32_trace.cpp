@@ -1,6 +1,7 @@
 // The wire to the trace viewer: one WM_COPYDATA per line from a hidden sender window.
 
 #include "platform/win32/win32_ports.h"
+#include "protocol/contract.h"
 
 #include <cstring>
 
@@ -23,7 +24,7 @@ HMODULE ownModuleByName() {
 } // namespace
 
 WindowHandle Win32TraceTransport::findMonitor() {
-    return reinterpret_cast<WindowHandle>(FindWindowA(nullptr, "Trace Monitor"));
+    return reinterpret_cast<WindowHandle>(FindWindowA(nullptr, names::kTraceMonitorTitle));
 }
 
 WindowHandle Win32TraceTransport::createSender() {

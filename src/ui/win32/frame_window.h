@@ -2,7 +2,7 @@
 // displays. What its messages mean is decided by FrameLogic; this only shows it.
 #pragma once
 
-#include "ui/frame.h"
+#include "ui/frame_logic.h"
 
 #include <windows.h>
 

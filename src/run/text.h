@@ -1,4 +1,4 @@
-// Small text helpers of the checks: case-insensitive comparisons and message filling.
+// Small text helpers shared by every step: case-insensitive comparisons and message filling.
 #pragma once
 
 #include <initializer_list>

@@ -1,4 +1,4 @@
-#include "companions/app_data.h"
+#include "run/app_data.h"
 
 namespace zov {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/context.h"
+#include "run/context.h"
 
 namespace zov {
 

@@ -1,4 +1,4 @@
-#include "checks/text.h"
+#include "run/text.h"
 
 #include <algorithm>
 #include <cctype>

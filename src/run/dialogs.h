@@ -1,14 +1,24 @@
 // The dialogs the checks and the run sequence need from the user interface, behind one
-// small interface, and the cancel confirmation built on them.
-//
-// `BoxDialogs` is the stand-in: each dialog as a task-modal message box with the same
-// choices. The real dialog classes replace it behind the same interface.
+// small interface, and the cancel confirmation built on them. The user interface implements
+// `CheckDialogs`; the checks and the run only see this header.
 #pragma once
 
-#include "app/context.h"
-#include "checks/disk_space.h"
+#include "run/context.h"
+
+#include <cstdint>
 
 namespace zov {
+
+// The figures the disk dialogs show; filled by the disk step of the checks and after the
+// engine's disk-space error. Kilobytes.
+struct DiskFigures {
+    char installDrive = 'C';
+    char systemDrive = 'C';
+    std::uint32_t availableInstall = 0;
+    std::uint32_t availableSystem = 0;
+    std::int32_t requiredInstall = 0;
+    std::int32_t requiredSystem = 0;
+};
 
 class CheckDialogs {
   public:
@@ -42,20 +52,6 @@ class CancelConfirmation {
   private:
     RunContext& run_;
     CheckDialogs& dialogs_;
-};
-
-class BoxDialogs final : public CheckDialogs {
-  public:
-    explicit BoxDialogs(RunContext& run) : run_(run) {}
-    bool resumeSetup() override;
-    void cancelSummary() override;
-    int diskCleanup(DiskFigures& figures, bool systemCheck) override;
-    int diskSpacePage(DiskFigures& figures) override;
-
-    static const char* const kResumeText;
-
-  private:
-    RunContext& run_;
 };
 
 } // namespace zov
