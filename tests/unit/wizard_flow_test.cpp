@@ -294,6 +294,19 @@ TEST_F(Wizard, BackFromTheDirectoryPageOfAnUpgrade) {
     EXPECT_EQ(list.pages.views[5].list->selected, 0) << "the chosen client stays selected";
 }
 
+TEST_F(Wizard, NewerClientFoundBySearchAsksOnceAndNoEndsWith183) {
+    registered(kClient);
+    sim.files.writeText("C:\\New\\wzov.exe", "MZ");
+    sim.files.writeBytes("C:\\New\\idb\\main.idx",
+                         tools::ClientDatabaseWriter().version("10.0").screenNames({"Bob"}).bytes());
+    sim.windows.boxAnswers = {BoxAnswer::No, BoxAnswer::No};
+    pages.clicks = {{c::kCurrentMember}, {}, {c::kSearchOthers, c::kNext}};
+    EXPECT_EQ(runFlow(), 183u);
+    ASSERT_EQ(sim.windows.boxes.size(), 2u);
+    EXPECT_EQ(sim.windows.boxes[0].text, scanner_text::kNewerQuestion);
+    EXPECT_TRUE(abort);
+}
+
 TEST_F(Wizard, DownloadFolderWithOnlyTheShortcutIsEmpty) {
     registered(kClient);
     downloadsIn(kClient, "ZOV Downloads.lnk");
