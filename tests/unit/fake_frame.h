@@ -16,6 +16,7 @@ class FakeFrame : public FrameHost {
     bool created = false, destroyed = false, visible = false, shown = false;
     bool progress = false, progressVisible = false, busy = false, closeEnabled = true, minimizeBox = true;
     int mainPercent = -1, secondaryPercent = -1;
+    bool secondary = false;
     std::vector<int> busyKinds;
 
     // Makes the window's handle; the scenario tests register a simulated window here
@@ -45,7 +46,7 @@ class FakeFrame : public FrameHost {
     void destroyProgress() override { progress = progressVisible = false; }
     void setMainProgress(int p) override { mainPercent = p; }
     void setSecondaryProgress(int p) override { secondaryPercent = p; }
-    void showSecondary(bool) override {}
+    void showSecondary(bool shown) override { secondary = shown; }
     void showBusy(int, int busyKind) override {
         busy = true;
         busyKinds.push_back(busyKind);
@@ -59,12 +60,30 @@ class FakeFrame : public FrameHost {
     void setMinimizeBox(bool p) override { minimizeBox = p; }
     bool minimizedOrMaximized() override { return false; }
     void bringToForeground() override {}
-    void drawProgressText(int) override {}
+    void drawFrameText(const FrameText& t) override { frameTexts.push_back(t); }
+    void useProgressBackground() override { progressBackground = true; }
+    void showPartnerNote(const std::string& text) override { partnerNotes.push_back(text); }
+    bool drawProgressAnimation(int frame) override {
+        animationFrames.push_back(frame);
+        return progress;
+    }
     bool hasFlash() override { return false; }
     bool loadMovieSection(const std::string&) override { return false; }
     void gotoLabel(const std::string&, const std::string&) override {}
-    void playMovie() override {}
+    void playMovie() override { ++moviePlays; }
     void pauseMovie() override {}
+    void resumeMovie() override {}
+    bool useFlashProgress() override { return false; }
+    void setMovieLoop(bool) override {}
+    void setMovieVariable(const std::string&, const std::string&) override {}
+    void saveMovie() override {}
+    void restoreMovie() override {}
+
+    std::vector<FrameText> frameTexts;
+    bool progressBackground = false;
+    std::vector<std::string> partnerNotes;
+    std::vector<int> animationFrames;
+    int moviePlays = 0;
 };
 
 } // namespace zov::sim

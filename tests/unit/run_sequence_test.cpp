@@ -1,6 +1,7 @@
 // The interactive path from the preparation through the engine and its result, and the
 // checks as start-up runs them.
 #include "app/installer.h"
+#include "common/client_db_writer.h"
 #include "unit/checks_fixture.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +15,19 @@ namespace {
 
 const std::string kEngine = "D:\\comp01.000";
 
+// Each page takes its Enter answer; the pages shown are kept.
+struct CountingPages : PageHost {
+    std::vector<int> shown;
+    DefaultAnswerPageHost answer;
+    int showPage(WizardPage& page) override {
+        shown.push_back(page.templateId());
+        return answer.showPage(page);
+    }
+};
+
 class RunSequenceTest : public ::testing::Test {
   protected:
+    CountingPages pages;
     SimMachine sim;
     FakeFrame frame;
     ScriptedDialogs dialogs;
@@ -54,6 +66,7 @@ class RunSequenceTest : public ::testing::Test {
     std::uint32_t run(const std::string& line) {
         app = std::make_unique<InstallerApp>(machine, frame);
         app->setDialogs(dialogs);
+        app->setPageHost(pages);
         try {
             app->run(line);
         } catch (const Exited& e) {
@@ -91,6 +104,15 @@ class RunSequenceTest : public ::testing::Test {
     int eventCount(unsigned event) {
         auto e = events();
         return static_cast<int>(std::count(e.begin(), e.end(), event));
+    }
+    // A registered client the wizard offers for upgrade on its recent-version page.
+    void registeredClient(const std::string& version) {
+        const std::string folder = "C:\\ZOV" + version;
+        sim.files.writeText(folder + "\\wzov.exe", "MZ");
+        sim.files.writeBytes(folder + "\\idb\\main.idx",
+                             tools::ClientDatabaseWriter().version(version).screenNames({"Bob"}).bytes());
+        sim.registry.setString(RegRoot::LocalMachine, "Software\\Velquonet\\Velquonet\\CurrentVersion",
+                               "Apppath", folder);
     }
     bool boxShown(unsigned id) {
         for (const auto& b : sim.windows.boxes)
@@ -177,6 +199,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorBackGoesThroughThePreparationAgain) {
     results = {"2", "0"};
     dialogs.pageAnswers = {CheckDialogs::kPageBack};
     EXPECT_EQ(run("-t"), 0u);
+    EXPECT_EQ(pages.shown, (std::vector<int>{129, 129})) << "a new member goes back to the welcome page";
     EXPECT_EQ(engineRuns(), 2);
     EXPECT_EQ(eventCount(115), 2);
     EXPECT_EQ(eventCount(114), 0);
@@ -232,6 +255,7 @@ TEST_F(RunSequenceTest, AClientThatCannotBeEndedAsksForARestart) {
 }
 
 TEST_F(RunSequenceTest, UpgradeComponentCheckIsOffWithoutItsMessage) {
+    registeredClient("7.0");
     sim.registry.setDword(RegRoot::LocalMachine, "Software\\Velquonet\\Velquonet\\COMIT\\308", "installed",
                           1);
     EXPECT_EQ(run("-e -t"), 0u);
@@ -239,12 +263,14 @@ TEST_F(RunSequenceTest, UpgradeComponentCheckIsOffWithoutItsMessage) {
 }
 
 TEST_F(RunSequenceTest, UpgradeComponentCheckWhenSwitchedOn) {
+    registeredClient("7.0");
     sim.strings.set(1358, "A component is missing.");
     const std::string root = "Software\\Velquonet\\Velquonet\\COMIT";
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\9", "installed", 1);
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\412", "installed", 1);
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\500", "installed", 0);
     EXPECT_EQ(run("-e -t"), 0u);
+    EXPECT_EQ(pages.shown, (std::vector<int>{138, 232, 139})) << "member, recent version, directory";
     EXPECT_EQ(eventCount(143), 1) << "only 412 needs its setup.exe";
     EXPECT_TRUE(boxShown(1358));
     sim.files.writeText("D:\\COMIT\\412\\setup.exe", "MZ");
