@@ -39,6 +39,9 @@ class CheckDialogs {
     // The disk-space page: kPageNext, kPageBack, or kPageCancel when the user asked to
     // cancel (the caller asks the cancel confirmation).
     virtual int diskSpacePage(DiskFigures& figures) = 0;
+    // The same page when the engine fails a checkpoint in the middle of its work: there is
+    // no wizard to go Back to and no drive to change, so those controls are hidden.
+    virtual int checkpointDiskSpacePage(DiskFigures& figures) { return diskSpacePage(figures); }
 };
 
 // Asked whenever the user cancels: Exit or Resume. In a silent run the answer is Exit at

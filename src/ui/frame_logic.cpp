@@ -1,5 +1,7 @@
 #include "ui/box_dialogs.h"
 #include "ui/frame_logic.h"
+
+#include "checks/disk_space.h"
 #include "protocol/contract.h"
 
 namespace zov {
@@ -15,6 +17,11 @@ void FrameLogic::postToFrame(std::uint32_t message) {
     run_.m.windows.postMessage(session_.frame, message, 0, 0);
 }
 
+void FrameLogic::createProgress() {
+    view_.createProgress();
+    mainPercent_ = 0;
+}
+
 bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
                         std::intptr_t& result) {
     Trace& trace = run_.trace;
@@ -25,7 +32,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
             return true;
         if (!view_.hasProgress()) {
             trace.printf("GUI: Creating progress dialog ...");
-            view_.createProgress();
+            createProgress();
             trace.printf("ok");
             progressShown_ = false;
         }
@@ -47,6 +54,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         if (view_.hasProgress()) {
             trace.printf("GUI: Deleting progress dialog...");
             view_.destroyProgress();
+            mainPercent_ = 0;
             trace.printf("ok");
         }
         view_.setCloseEnabled(true);
@@ -57,7 +65,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         if (run_.m.profile.writeString(settingsPath_, "exit", "RESTART", "Y")) {
             trace.printf("GUI: Reboot scheduled.");
         } else if (trace.on()) {
-            trace.lastError();
+            trace.lastError(run_.m.system.lastError());
             trace.line("GUI ERROR -- Failed to schedule reboot due to above error.");
         }
         return true;
@@ -72,7 +80,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
                 view_.playMovie();
                 view_.setCloseEnabled(false);
                 if (!view_.hasProgress())
-                    view_.createProgress();
+                    createProgress();
             } else if (lParam == 0) {
                 view_.loadMovieSection("searching");
                 view_.playMovie();
@@ -80,7 +88,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         } else {
             view_.showBusy(static_cast<int>(wParam), static_cast<int>(lParam));
             if (!view_.hasProgress())
-                view_.createProgress();
+                createProgress();
             view_.setCloseEnabled(false);
         }
         return false;
@@ -186,10 +194,11 @@ std::intptr_t FrameLogic::onUpdateProgress(std::uintptr_t kind, std::intptr_t pe
         }
         if (kind != 0 && kind != 2)
             return 0;
-        view_.setMainProgress(clampPercent(percent));
+        mainPercent_ = clampPercent(percent);
+        view_.setMainProgress(mainPercent_);
     } else {
         trace.printf("GUI: Creating progress dialog ...");
-        view_.createProgress();
+        createProgress();
         view_.showProgress(false);
         trace.printf("ok");
         progressShown_ = true;
@@ -213,22 +222,28 @@ std::intptr_t FrameLogic::onDiskSpaceFail() {
         return 0;
     trace.printf("GUI: Showing Disk Cleanup Dialog due to checkpoint failure ...");
     postToFrame(msg::SetMsieBackground);
+    // The part of the non-core files already in place needs no more room.
+    DiskFigures figures;
+    DiskSpace(run_).diskFigures(session_.installDirectory, settingsPath_, mainPercent_, figures);
     run_.history.RecordEvent(106);
+    BoxDialogs boxes(run_);
+    CheckDialogs& pages = dialogs != nullptr ? *dialogs : boxes;
     for (;;) {
         view_.setMinimizeBox(true);
-        int page = diskSpacePage();
+        const int page = pages.checkpointDiskSpacePage(figures);
         view_.setMinimizeBox(false);
+        if (page == CheckDialogs::kPageCancel && CancelConfirmation(run_, pages).exitChosen()) {
+            run_.abort = true;
+            view_.pauseMovie();
+        }
         if (run_.abort)
             return frameHandle();
-        if (page == 1) {
+        if (page == CheckDialogs::kPageNext) {
             postToFrame(msg::ClearMsieBackground);
             run_.history.RecordEvent(115);
             return 0;
         }
-        if (page == 0) {
-            view_.pauseMovie();
-            return frameHandle();
-        }
+        // Resume after a cancel, or a Back the page should not have offered: show it again.
     }
 }
 

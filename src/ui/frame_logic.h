@@ -36,11 +36,10 @@ class FrameLogic {
     // engine to stop; otherwise the user confirms, and Exit ends the run with 1602.
     void onClose();
     bool engineRunning = false;
-    // The resume dialog and cancel summary of the cancel confirmation; message boxes when unset.
+    // The cancel confirmation and the disk-space page of a checkpoint failure; message
+    // boxes when unset.
     CheckDialogs* dialogs = nullptr;
 
-    // The disk-space page shown when the engine fails a checkpoint: 1 Next, 0 exit.
-    std::function<int()> diskSpacePage = [] { return 0; };
     // Network probe for the "bb" history value.
     std::function<bool()> networkAlive = [] { return false; };
     // How long to wait for an engine message box to appear before giving up.
@@ -52,6 +51,7 @@ class FrameLogic {
     void onShowProgress(std::uintptr_t wParam, std::intptr_t lParam);
     void onWaitEngineBox();
     void postToFrame(std::uint32_t message);
+    void createProgress();
     std::intptr_t frameHandle() const { return static_cast<std::intptr_t>(session_.frame); }
 
     RunContext& run_;
@@ -63,6 +63,7 @@ class FrameLogic {
     bool cancelRequest_ = false;
     bool progressShown_ = false;
     bool busyBeforeEngine_ = false;
+    int mainPercent_ = 0; // the main bar's position: how much of the install is done
 };
 
 } // namespace zov
