@@ -14,20 +14,20 @@ PROGRESS_SHOWN = "GUI: Showing progress dialog"
 
 class DiskSpacePage(ChecksTestCase):
     def run_answering_the_page(self, on_page=None):
-        """An interactive run without the client launch; every box must be the page, and
-        its OK goes on. Returns the trace and the texts of the boxes."""
+        """An interactive run without the client launch, answering OK to every box (the
+        checks' notice of other running programs, the page). Returns the trace and the texts
+        of the pages shown."""
         trace = TraceCapture(self.prefix).start()
         run = self.setup_exe("-t", background=True, timeout=150)
 
         def decide(text):
-            self.assertTrue(text.startswith(PAGE), "unexpected box: %r" % text)
-            if on_page:
+            if on_page and text.startswith(PAGE):
                 on_page()
             return IDOK
 
         boxes = self.answer_boxes(run, decide, timeout=150)
         self.assertExit(run.wait(), 0)
-        return trace.stop(), boxes
+        return trace.stop(), [text for text in boxes if text.startswith(PAGE)]
 
     def test_next_after_a_disk_space_result_runs_the_engine_with_its_progress_display(self):
         self.engine_control(result="2", skip_install=1)
