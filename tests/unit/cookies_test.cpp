@@ -21,7 +21,7 @@ using zov::sim::SimRegistryFiles;
 
 namespace {
 
-const std::string kUrl = "http://register.zov.invalid/webreg";
+const std::string kUrl = "http://register.zov.invalid/webreg/";
 const std::string kMozillaRegistry = "C:\\Users\\user\\AppData\\Roaming\\Mozilla\\registry.dat";
 const std::string kMozillaProfile = "C:\\Users\\user\\AppData\\Roaming\\Mozilla\\Profiles\\default\\x1y2";
 const std::string kManagerProfile = "C:\\Tidewell\\Users\\bob";

@@ -27,6 +27,7 @@ class InstallerRun : public ::testing::Test {
     std::unique_ptr<InstallerApp> app;
     std::string engineResult = "0";
     bool engineWritesRc = true;
+    bool closeDuringEngine = false; // the user closes the frame while the engine runs
     std::string engineRestart;
 
     void SetUp() override {
@@ -42,6 +43,8 @@ class InstallerRun : public ::testing::Test {
         sim.processes.registerProgram(
             kEngine, {[this](SimMachine& s, const std::string&) {
                           std::string ini = s.tempFile("install.ini");
+                          if (closeDuringEngine)
+                              app->frameLogic().onClose();
                           if (engineWritesRc)
                               s.profile.writeString(ini, "exit", "rc", engineResult);
                           if (!engineRestart.empty())
@@ -131,6 +134,16 @@ TEST_F(InstallerRun, EngineArgumentsFromTheSwitches) {
         EXPECT_EQ(run(line), 0u);
         ASSERT_EQ(engineCommandLines().size(), 1u);
         EXPECT_EQ(engineCommandLines()[0], expected);
+    }
+}
+
+TEST_F(InstallerRun, CloseWhileTheEngineRunsOnlyAsksItToStopOnEveryPath) {
+    closeDuringEngine = true;
+    for (const char* line : {"/x foo", "-j", ""}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(run(line), 0u) << "the run must not end under the running engine";
+        EXPECT_TRUE(app->frameLogic().cancelRequested());
+        sim.files.removeFile("C:\\IPH.PH");
     }
 }
 
@@ -300,6 +313,7 @@ class CoordinatedRun : public InstallerRun {
 TEST_F(CoordinatedRun, GoRunsTheEngineWithPhaseTwoArgument) {
     // The phase arrives at the first pump after the frame exists, before the defaults.
     coordinate(0);
+    closeDuringEngine = true; // only asks the engine to stop
     EXPECT_EQ(run("/s"), 0u);
     ASSERT_EQ(engineCommandLines().size(), 1u);
     EXPECT_EQ(engineCommandLines()[0], "\"D:\\comp01.000\" -y2");

@@ -35,6 +35,7 @@ class RunSequenceTest : public ::testing::Test {
     std::unique_ptr<InstallerApp> app;
     std::deque<std::string> results; // one per engine run; the last one repeats
     std::vector<bool> settingsAtStart;
+    std::vector<bool> moduleAtStart; // the progress module, which the engine loads
 
     void SetUp() override {
         sim.traceWire.monitor = 0x777;
@@ -51,6 +52,7 @@ class RunSequenceTest : public ::testing::Test {
             kEngine, {[this](SimMachine& s, const std::string&) {
                 std::string ini = s.tempFile("install.ini");
                 settingsAtStart.push_back(!s.profile.readString(ini, "enter", "MAINDIR", "", 260).empty());
+                moduleAtStart.push_back(s.files.fileExists(s.tempFile("progupd.dll")));
                 std::string rc = results.empty() ? "0" : results.front();
                 if (results.size() > 1)
                     results.pop_front();
@@ -171,6 +173,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorThenNextRunsTheEngineAgain) {
     EXPECT_EQ(engineRuns(), 2);
     EXPECT_EQ(dialogs.pages, 1);
     EXPECT_EQ(settingsAtStart, (std::vector<bool>{true, true})) << "install.ini written afresh for each run";
+    EXPECT_EQ(moduleAtStart, (std::vector<bool>{true, true})) << "each run has its progress module";
     EXPECT_EQ(eventCount(115), 2) << "once per engine run";
     EXPECT_EQ(eventCount(106), 1);
     EXPECT_TRUE(traced("gScript.Execute returned RESULT_DISKSPACEERROR"));
@@ -201,6 +204,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorBackGoesThroughThePreparationAgain) {
     EXPECT_EQ(run("-t"), 0u);
     EXPECT_EQ(pages.shown, (std::vector<int>{129, 129})) << "a new member goes back to the welcome page";
     EXPECT_EQ(engineRuns(), 2);
+    EXPECT_EQ(moduleAtStart, (std::vector<bool>{true, true}));
     EXPECT_EQ(eventCount(115), 2);
     EXPECT_EQ(eventCount(114), 0);
 }

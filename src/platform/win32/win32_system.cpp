@@ -167,13 +167,6 @@ std::uint32_t Win32SystemInfo::driveType(const std::string& root) {
     return GetDriveTypeA(root.c_str());
 }
 
-std::optional<std::uint64_t> Win32SystemInfo::freeBytes(const std::string& root) {
-    ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr))
-        return std::nullopt;
-    return available.QuadPart;
-}
-
 std::uint32_t Win32SystemInfo::lastError() {
     return GetLastError();
 }
