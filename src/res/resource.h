@@ -188,14 +188,12 @@
 #define ZOV_STRIP_FRAMES_DISABLE 5
 
 // Backgrounds. A page or dialog drawn on one takes its size on a 96-dpi display.
-#define IDB_PAGE_BACKGROUND 130  // 478 x 340, every wizard page, at the origin
-#define IDB_FRAME_BACKGROUND 134 // 340 x 96, frame during the wizard, at (2040, 2041)
-#define IDB_FRAME_PROGRESS_BACKGROUND                                                                        \
-    187                                  // 196 x 440, frame once progress has started,
-                                         // at (2042, 2043); the feature text runs right of it
-#define IDB_BUSY_FEATURES_BACKGROUND 157 // 399 x 184, busy dialog of kind 1
-#define IDB_BUSY_BACKGROUND 181          // 399 x 184, busy dialog of any other kind
-#define IDB_PROGRESS_BACKGROUND 180      // 313 x 189, progress dialog over the movie
+#define IDB_PAGE_BACKGROUND 130           // 478 x 340, every wizard page, at the origin
+#define IDB_FRAME_BACKGROUND 134          // 340 x 96, frame during the wizard, at (2040, 2041)
+#define IDB_FRAME_PROGRESS_BACKGROUND 187 // 196 x 440, frame once progress has begun, at (2042, 2043)
+#define IDB_BUSY_FEATURES_BACKGROUND 157  // 399 x 184, busy dialog of kind 1
+#define IDB_BUSY_BACKGROUND 181           // 399 x 184, busy dialog of any other kind
+#define IDB_PROGRESS_BACKGROUND 180       // 313 x 189, progress dialog over the movie
 
 // Animation strips, drawn frame by frame at control 1051.
 #define IDB_BUSY_ANIMATION 158     // 1000 x 40: 25 frames of 40 x 40 (setting 2030)
