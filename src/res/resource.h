@@ -20,8 +20,8 @@
 //     their size scaled by dpi / 96;
 //   - a button strip's frame (width / frames, full height) is stretched into the button's
 //     client rectangle, and so is an animation frame into its placeholder (control 1051);
-//   - icons are loaded at the system's icon size (LoadImage with 0, 0 and LR_DEFAULTSIZE):
-//     each has 16 x 16, 32 x 32 and 48 x 48 images.
+//   - icons are loaded at the system's icon sizes (LoadImage with LR_DEFAULTSIZE); each has a
+//     16 x 16 and a 32 x 32 image, which the system scales beyond that.
 #pragma once
 
 // ---------------------------------------------------------------------------------------
@@ -182,7 +182,7 @@
 #define IDB_DELETE_TEMP 183     // 485 x 21, 5 frames
 #define IDB_CHANGE_DIR 185      // 1180 x 16, 4 frames
 #define IDB_CONTINUE 192        // 344 x 43, 4 frames
-#define IDB_SCREEN_NAME 228     // 1728 x 53, 4 frames; the screen name is drawn over it
+#define IDB_SCREEN_NAME 228     // 1728 x 53, 4 frames; a light face: the name goes on it in colour 2003
 #define IDB_SCAN_DRIVES 242     // 388 x 21, 4 frames
 #define ZOV_STRIP_FRAMES 4      // frames of every strip above but 163 and 183
 #define ZOV_STRIP_FRAMES_DISABLE 5
@@ -196,7 +196,7 @@
 #define IDB_PROGRESS_BACKGROUND 180       // 313 x 189, progress dialog over the movie
 
 // Animation strips, drawn frame by frame at control 1051.
-#define IDB_BUSY_ANIMATION 158     // 1000 x 40: 25 frames of 40 x 40 (setting 2030)
+#define IDB_BUSY_ANIMATION 158     // 800 x 32: 25 frames of 32 x 32 (setting 2030)
 #define IDB_PROGRESS_ANIMATION 244 // 256 x 32: 8 frames of 32 x 32
 #define ZOV_PROGRESS_ANIMATION_FRAMES 8
 
