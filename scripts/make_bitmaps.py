@@ -390,9 +390,9 @@ def page_background(w, h):
              gradient(w, h, [(0, WHITE), (header / h, mix(WHITE, SURFACE, 0.55)), (header / h, SURFACE),
                              (1, SURFACE)]))
     # Soft circles in the header's right-hand corner.
-    lay.ellipse(w - 170, -120, w + 60, 58, mix(WHITE, SURFACE, 0.18))
-    lay.ellipse(w - 110, -60, w + 40, 40, mix(WHITE, SURFACE, 0.32))
-    emblem(lay, w - 34, 30, 17)
+    lay.ellipse(w - 160, -120, w + 60, 56, mix(WHITE, SURFACE, 0.18))
+    lay.ellipse(w - 96, -60, w + 40, 44, mix(WHITE, SURFACE, 0.32))
+    emblem(lay, w - 24, 32, 14)
     # Accent bar along the top edge.
     lay.rounded(0, 0, w, 5, 0, gradient(w, h, [(0, BLUE), (5 / h, NAVY), (1, NAVY)]))
     img = lay.down()
