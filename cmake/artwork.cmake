@@ -31,7 +31,7 @@ add_custom_target(artwork_preview
   VERBATIM)
 
 # What the resource script pulls in besides itself (windres reports no dependencies).
-set(ZOV_RC_DEPENDS ${CMAKE_SOURCE_DIR}/src/res/string_table.inc ${CMAKE_SOURCE_DIR}/src/res/zov.ico
+set(ZOV_RC_DEPENDS ${CMAKE_SOURCE_DIR}/src/res/string_table.inc
     ${CMAKE_SOURCE_DIR}/src/res/setup.manifest ${CMAKE_SOURCE_DIR}/src/res/resource.h
     ${CMAKE_SOURCE_DIR}/src/res/dialogs.rc ${ZOV_ART_FILES})
 

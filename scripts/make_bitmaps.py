@@ -581,11 +581,21 @@ def icon_temp(size, bg):
     return lay
 
 
+def icon_mark(size, bg):
+    lay = Layer(size, size, bg)
+    emblem(lay, size / 2, size / 2, size / 2 - 0.5)
+    return lay
+
+
+# File name, drawing, sizes, matte. Icons have a 1-bit mask: their half-covered edge pixels
+# are mixed onto the matte, the colour they will mostly be seen on (the dialogs' surface),
+# or for the program's own icon, shown on light and dark bars alike, its rim colour.
 ICON_DRAWINGS = {
-    "explorer.ico": icon_explorer,
-    "bin_full.ico": lambda n, bg: icon_bin(n, bg, True),
-    "bin_empty.ico": lambda n, bg: icon_bin(n, bg, False),
-    "temp_files.ico": icon_temp,
+    "zov.ico": (icon_mark, (48, 32, 16), NAVY),
+    "explorer.ico": (icon_explorer, (32, 16), SURFACE),
+    "bin_full.ico": (lambda n, bg: icon_bin(n, bg, True), (32, 16), SURFACE),
+    "bin_empty.ico": (lambda n, bg: icon_bin(n, bg, False), (32, 16), SURFACE),
+    "temp_files.ico": (icon_temp, (32, 16), SURFACE),
 }
 
 
@@ -672,14 +682,15 @@ def bmp_bytes(img, colours=256):
     return head + info + table + bits
 
 
-def ico_bytes(draw, sizes=(32, 16)):
+def ico_bytes(draw, sizes, matte):
     """An icon file with one 8-bit image per size; the AND mask comes from the coverage."""
     entries = []
     for size in sizes:
         colour, alpha = render_icon(draw, size)
-        # Half-covered edge pixels are mixed onto a neutral light grey: the dialogs' surface.
-        flat = Image.composite(colour, Image.new("RGB", colour.size, SURFACE), alpha)
+        flat = Image.composite(colour, Image.new("RGB", colour.size, matte), alpha)
         opaque = alpha.point(lambda a: 255 if a >= 96 else 0)
+        # Masked pixels are black: the screen shows through them unchanged (AND, then XOR).
+        flat = Image.composite(flat, Image.new("RGB", colour.size, BLACK), opaque)
         p, used = palettize(flat, 64)
         pal = p.getpalette()[:used * 3]
         table = b"".join(bytes((pal[i + 2], pal[i + 1], pal[i], 0)) for i in range(0, len(pal), 3))
@@ -759,9 +770,9 @@ def main(argv):
     for name, draw, colours in ARTWORK:
         with open(os.path.join(out_dir, name), "wb") as f:
             f.write(bmp_bytes(draw(), colours))
-    for name, draw in ICON_DRAWINGS.items():
+    for name, (draw, sizes, matte) in ICON_DRAWINGS.items():
         with open(os.path.join(out_dir, name), "wb") as f:
-            f.write(ico_bytes(draw))
+            f.write(ico_bytes(draw, sizes, matte))
     return 0
 
 
