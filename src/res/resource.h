@@ -12,6 +12,11 @@
 // The colour table is always complete and exact, so the palette for 256-colour displays is
 // built from it.
 //
+// Every button strip and animation strip is drawn on the surface colour C8E0F0 (settings
+// 2021, 2027, 2090), which is also the flat body of every background, so a button sits
+// seamlessly wherever a page or dialog places it. The page background (130) has a light
+// header band 64 pixels high (the title's place) over that body.
+//
 // Sizes below are in pixels at 96 logical pixels per inch. On denser displays the Win32
 // side stretches, never the bitmap itself:
 //   - page and dialog backgrounds (130, 157, 180, 181) are stretched with half-tone into the
