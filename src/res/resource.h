@@ -2,8 +2,7 @@
 // string-table entries the interface reads as texts and appearance settings.
 //
 // Plain #defines only: the resource compiler reads this file as well as the C++ compiler.
-// The numbers are fixed; other programs (the install engine's progress module, the test
-// drivers that find pages by their control ids) rely on them.
+// The numbers are fixed: the test drivers find pages and press buttons by their control ids.
 //
 // Bitmaps are 8-bit palettized DIBs, most of them run-length encoded (BI_RLE8) to keep the
 // program small. Load them with LoadImage(LR_CREATEDIBSECTION); the loader expands the runs.
