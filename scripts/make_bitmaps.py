@@ -300,15 +300,24 @@ def current_member_glyph(lay, cx, cy):
 
 
 def screen_name_button(w, h):
-    """The screen-name button: a light face that the program writes the screen name on
-    (in the page text colour, inset by settings 2084-2087), with a chevron in the 18 pixels
-    it leaves free at the right and a small key emblem at the left."""
+    """The screen-name button: a light face that the program writes the screen name on (in
+    the page text colour, inset by settings 2084-2087), with a chevron in the 18 pixels it
+    leaves free at the right and, well left of any centred name, the member glyph in a blue
+    disc with a star: the name just registered."""
 
     def label(img, dx, dy, c):
         fw, fh = img.size
-        lay = Layer(fw, fh, BLACK)
-        chevron(lay, fw - 11 + dx, fh / 2 + dy, 6, 2.4, WHITE)
-        img.paste(BLUE, (0, 0), lay.coverage())
+        cx, cy, r = 30 + dx, fh / 2 + dy, 16
+        disc = Layer(fw, fh, BLACK)
+        disc.ellipse(cx - r, cy - r, cx + r, cy + r, WHITE)
+        img.paste(BLUE, (0, 0), disc.coverage())
+        mark = Layer(fw, fh, BLACK)
+        person(mark, cx - 3, cy + 1, 22, WHITE)
+        sparkle(mark, cx + 9, cy - 7, 6, WHITE)
+        img.paste(WHITE, (0, 0), mark.coverage())
+        chev = Layer(fw, fh, BLACK)
+        chevron(chev, fw - 11 + dx, cy, 6, 2.4, WHITE)
+        img.paste(BLUE, (0, 0), chev.coverage())
 
     return strip(w, h, 4, lambda fw, st: button_frame(fw, h, "light", st, 3, 10, label))
 
