@@ -4,22 +4,22 @@
     make_bitmaps.py <output folder>
     make_bitmaps.py --list          the file names it writes, one a line
 
-Writes one .bmp or .ico per resource (names in ARTWORK and ICONS below); the resource
-script includes them by name. Bitmaps are 8-bit palettized and run-length encoded where
-that is smaller: the artwork is built from vertical gradients and flat areas, so most rows
-are a handful of runs, and the whole set stays a few tens of kilobytes.
+Writes one .bmp or .ico per resource (names in ARTWORK and ICON_DRAWINGS below); the
+resource script includes them by name. Bitmaps are 8-bit palettized and run-length encoded
+where that is smaller: the artwork is built from vertical gradients and flat areas, so most
+rows are a handful of runs, and the whole set takes about 150 KB of the program instead of
+the 950 KB it would take unencoded. Text and round shapes cost the most; keep them few.
 
 Needs Pillow (python3-pil) and the Liberation Sans fonts (fonts-liberation2), which have
 the metrics of the fonts the program's texts use.
 """
 
-import io
 import math
 import os
 import struct
 import sys
 
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageDraw, ImageFont
 
 SS = 4  # shapes are drawn at four times the size and scaled down: smooth edges
 
@@ -32,7 +32,6 @@ BLACK = (0, 0, 0)
 SURFACE = (200, 224, 240)
 ICE = (222, 241, 250)
 SKY = (98, 186, 227)
-DEEP = (35, 118, 153)
 NAVY = (0, 48, 96)
 INK = (1, 60, 89)
 BLUE = (40, 120, 255)
@@ -40,7 +39,6 @@ LINK = (61, 109, 162)
 STEEL = (90, 114, 138)
 MIST = (204, 226, 240)
 LEAF = (78, 174, 4)
-SPRING = (183, 235, 156)
 AMBER = (255, 176, 32)
 
 
@@ -76,11 +74,6 @@ def gradient(w, h, stops):
         for x in range(w):
             px[x, y] = c
     return img
-
-
-def hgradient(w, h, c0, c1):
-    return gradient(h, w, [(0, c0), (1, c1)]).transpose(Image.Transpose.ROTATE_90).transpose(
-        Image.Transpose.FLIP_TOP_BOTTOM)
 
 
 class Layer:
@@ -166,8 +159,8 @@ def chevron(layer, cx, cy, size, width, paint, left=False):
 # Buttons
 # ---------------------------------------------------------------------------------------
 
-# Face colours per scheme: top and bottom of the face gradient, border, caption, caption
-# shadow (or None).
+# Face colours per scheme: the gradient's top, middle (where the gloss ends) and bottom, the
+# border, the caption and its shadow (or None).
 SCHEMES = {
     "blue": dict(top=(118, 190, 246), mid=(52, 140, 226), bottom=(20, 94, 196), border=(12, 62, 140),
                  caption=WHITE, shadow=(12, 62, 140)),
@@ -178,6 +171,7 @@ SCHEMES = {
 DISABLED = dict(top=(246, 246, 246), mid=(232, 232, 232), bottom=(214, 214, 214), border=(168, 168, 168),
                 caption=(150, 150, 150), shadow=None)
 
+# The frames of a strip, in the order the bitmap buttons pick them.
 STATES = ["normal", "pressed", "focused", "focused pressed", "disabled"]
 
 
@@ -205,11 +199,8 @@ def button_frame(w, h, scheme, state, margin, radius, draw_label):
         lay.rounded(x0 - 1, y0 - 1, x1 + 1, y1 + 1, radius + 1, mix(SURFACE, BLUE, 0.75))
     border = NAVY if focused else c["border"]
     lay.rounded(x0, y0, x1, y1, radius, border)
-    fh = y1 - y0 - 2
-    face = gradient(w, h, [(0, c["top"]), (0, c["top"]), (1, c["bottom"])])
     # Gloss: the upper half of the face is lighter, with a clear edge at the middle.
-    inner_top = y0 + 1
-    split = inner_top + fh * 0.48
+    split = y0 + 1 + (y1 - y0 - 2) * 0.48
     stops = [(0, c["top"]), (split / h, mix(c["top"], c["mid"], 0.55)), (split / h + 0.001, c["mid"]),
              (1, c["bottom"])]
     face = gradient(w, h, stops)
