@@ -16,11 +16,17 @@ target_compile_definitions(zov_win32_ports PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _
 add_library(setup_objs OBJECT ${ZOV_WIN_SOURCES})
 target_link_libraries(setup_objs PUBLIC zov_win32_ports)
 
-# The real program carries the progress module as resource 175.
+# The real program carries the progress module as resource 175, without its debugging
+# information: setup.exe only writes it out for the engine, and it is most of the module.
+set(ZOV_PROGUPD_EMBEDDED ${CMAKE_BINARY_DIR}/generated/progupd.dll)
+add_custom_command(OUTPUT ${ZOV_PROGUPD_EMBEDDED}
+  COMMAND ${CMAKE_STRIP} --strip-all -o ${ZOV_PROGUPD_EMBEDDED} ${ZOV_PROGUPD}
+  DEPENDS progupd
+  VERBATIM)
+add_custom_target(progupd_embedded DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 configure_file(${CMAKE_SOURCE_DIR}/src/res/progupd_resource.rc.in ${CMAKE_BINARY_DIR}/generated/progupd_resource.rc)
-# windres reports no dependencies of its own: name the files setup.rc pulls in.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/setup.rc PROPERTIES OBJECT_DEPENDS
-  "${CMAKE_SOURCE_DIR}/src/res/string_table.inc;${CMAKE_SOURCE_DIR}/src/res/zov.ico;${CMAKE_SOURCE_DIR}/src/res/setup.manifest")
+include(${CMAKE_SOURCE_DIR}/cmake/artwork.cmake)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/res/setup.rc PROPERTIES OBJECT_DEPENDS "${ZOV_RC_DEPENDS}")
 
 function(zov_setup_executable name with_component)
   if(with_component)
@@ -32,12 +38,13 @@ function(zov_setup_executable name with_component)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/src/res)
   target_link_libraries(${name} PRIVATE zov_win32_ports)
   set_target_properties(${name} PROPERTIES OUTPUT_NAME ${name} RUNTIME_OUTPUT_DIRECTORY ${ZOV_BIN})
-  add_dependencies(${name} progupd)
+  add_dependencies(${name} progupd progupd_embedded)
+  zov_use_artwork(${name})
 endfunction()
 
 zov_setup_executable(setup ON)
 # A copy without the progress module, for the damaged-installation test only.
 zov_setup_executable(setup_nocomponent OFF)
-set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD})
+set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 
 include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)

@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev clang-format
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 xvfb xdotool imagemagick
+  python3-pil fonts-liberation2
 )
 
 missing=()

@@ -2,9 +2,11 @@
 // results; tools/testkit/run_wine_tests.sh runs it with its output sent to a file.
 //   port_test.exe [<folder>] [<names of the groups to run>]
 #include "platform/win32/win32_machine.h"
+#include "res/resource.h"
 #include "res/strings.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstring>
@@ -377,7 +379,8 @@ static void testProcesses(Machine& m) {
 // The system checks' ports against the real API (Wine reports Windows 7, 6.1).
 static void testChecks(Machine& m) {
     CheckPorts& c = m.checks;
-    CHECK(c.version.verifyVersion(2, 5, VersionCondition::Greater, 0, VersionCondition::None).value_or(false));
+    CHECK(
+        c.version.verifyVersion(2, 5, VersionCondition::Greater, 0, VersionCondition::None).value_or(false));
     CHECK(!c.version.verifyVersion(2, 5, VersionCondition::Equal, 0, VersionCondition::Equal).value_or(true));
     CHECK(!c.version.verifyVersion(1, 0, VersionCondition::None, 0, VersionCondition::None).value_or(true));
 
@@ -693,6 +696,146 @@ static void testResources(Machine& m) {
     CHECK(!m.resources.find(0x10000 + 175));
 }
 
+// Every bitmap decodes at the size the interface relies on, and the left corners of a strip
+// are the surface colour it is drawn on (the first and the last row of the run-length data).
+static void testArtworkBitmaps() {
+    struct Art {
+        int id, width, height;
+        bool strip;
+    };
+    static const Art kArt[] = {
+        {IDB_NEXT, 364, 48, true},
+        {IDB_BACK, 260, 32, true},
+        {IDB_CANCEL, 228, 21, true},
+        {IDB_DISK_CLEANUP, 388, 21, true},
+        {IDB_DONE, 364, 48, true},
+        {IDB_LAUNCH_EXPLORER, 388, 21, true},
+        {IDB_EMPTY_BIN, 485, 21, true},
+        {IDB_CURRENT_MEMBER, 1728, 53, true},
+        {IDB_NEW_MEMBER, 1728, 53, true},
+        {IDB_CHANGE_DRIVE, 388, 21, true},
+        {IDB_DELETE_TEMP, 485, 21, true},
+        {IDB_CHANGE_DIR, 1180, 16, true},
+        {IDB_CONTINUE, 344, 43, true},
+        {IDB_SCREEN_NAME, 1728, 53, true},
+        {IDB_SCAN_DRIVES, 388, 21, true},
+        {IDB_PAGE_BACKGROUND, 478, 340, false},
+        {IDB_FRAME_BACKGROUND, 340, 96, false},
+        {IDB_FRAME_PROGRESS_BACKGROUND, 196, 440, false},
+        {IDB_BUSY_FEATURES_BACKGROUND, 399, 184, false},
+        {IDB_BUSY_BACKGROUND, 399, 184, false},
+        {IDB_PROGRESS_BACKGROUND, 313, 189, false},
+        {IDB_BUSY_ANIMATION, 800, 32, true},
+        {IDB_PROGRESS_ANIMATION, 256, 32, true},
+        {IDB_FOLDER_IMAGES, 32, 16, false},
+    };
+    HDC dc = CreateCompatibleDC(nullptr);
+    for (const Art& a : kArt) {
+        auto bitmap = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(a.id),
+                                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        DIBSECTION ds = {};
+        if (!bitmap || GetObjectA(bitmap, sizeof ds, &ds) != sizeof ds) {
+            note("bitmap " + std::to_string(a.id) + " does not load");
+            CHECK(false);
+            continue;
+        }
+        CHECK(ds.dsBm.bmWidth == a.width && ds.dsBm.bmHeight == a.height && ds.dsBmih.biBitCount == 8);
+        if (a.strip) {
+            HGDIOBJ old = SelectObject(dc, bitmap);
+            CHECK_EQ(GetPixel(dc, 0, 0), RGB(200, 224, 240));
+            CHECK_EQ(GetPixel(dc, 0, a.height - 1), RGB(200, 224, 240));
+            SelectObject(dc, old);
+        }
+        DeleteObject(bitmap);
+    }
+    DeleteDC(dc);
+    for (int id : {IDI_FRAME, IDI_EXPLORER, IDI_BIN_FULL, IDI_BIN_EMPTY, IDI_TEMP_FILES}) {
+        HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 32, 32, 0);
+        CHECK(icon != nullptr);
+        DestroyIcon(static_cast<HICON>(icon));
+    }
+}
+
+static INT_PTR CALLBACK quietDialog(HWND, UINT, WPARAM, LPARAM) {
+    return FALSE;
+}
+
+// Every template creates with the controls the interface looks up; the pages have the size
+// and the captionless frame the wizard relies on.
+static void testArtworkTemplates() {
+    struct Template {
+        int id;
+        bool page;
+        std::vector<int> controls;
+    };
+    const std::vector<int> next = {IDC_PAGE_TITLE, IDC_PAGE_BODY, IDC_PAGE_HINT, IDC_PAGE_NEXT,
+                                   IDC_PAGE_BACK};
+    auto with = [&](std::vector<int> more) {
+        more.insert(more.end(), next.begin(), next.end());
+        return more;
+    };
+    const Template kTemplates[] = {
+        {IDD_WELCOME,
+         true,
+         {IDC_PAGE_TITLE, IDC_PAGE_BODY, IDC_PAGE_NEXT, IDC_NEW_MEMBER, IDC_CURRENT_MEMBER}},
+        {IDD_WELCOME_SCREENNAME,
+         true,
+         {IDC_PAGE_TITLE, IDC_PAGE_BODY, IDC_PAGE_NEXT, IDC_SCREEN_NAME, IDC_NEW_MEMBER, IDC_CURRENT_MEMBER}},
+        {IDD_MEMBER_TYPE, true, with({IDC_MEMBER_UPGRADE, IDC_MEMBER_ADD_ACCOUNT, IDC_MEMBER_ADDITIONAL})},
+        {IDD_INSTALL_DIR, true, with({IDC_DIR_DISPLAY, IDC_DIR_CHANGE})},
+        {IDD_UPGRADE_LIST, true, with({IDC_CLIENT_LIST, IDC_SCAN_DRIVES})},
+        {IDD_DOWNLOADS_ACTION, true, with({IDC_FILES_MOVE, IDC_FILES_COPY, IDC_FILES_LEAVE})},
+        {IDD_RECENT_VERSION, true, with({IDC_RECENT_FOLDER, IDC_RECENT_UPGRADE, IDC_RECENT_SEARCH})},
+        {IDD_DISK_SPACE, true,
+         with({IDC_SPACE_DRIVES, IDC_SPACE_REQUIRED, IDC_SPACE_AVAILABLE, IDC_SPACE_CLEANUP,
+               IDC_SPACE_CLEANUP_TEXT, IDC_SPACE_CHANGE, IDC_SPACE_CHANGE_TEXT, IDC_SPACE_CANCEL})},
+        {IDD_RESUME_SETUP, false, {IDC_RESUME_ICON, IDC_RESUME_TEXT, IDOK, IDCANCEL}},
+        {IDD_BUSY, false, {IDC_BUSY_TEXT, IDC_ANIMATION}},
+        {IDD_PROGRESS,
+         false,
+         {IDC_PARTNER_NOTE, IDC_SECONDARY_LABEL, IDC_SECONDARY_BAR, IDC_TOTAL_LABEL, IDC_MAIN_BAR,
+          IDC_SECONDARY_PERCENT, IDC_MAIN_PERCENT, IDC_ANIMATION, IDCANCEL}},
+        {IDD_SELECT_DIR,
+         false,
+         {IDC_PAGE_BODY, IDC_SELECT_PATH, IDC_DRIVE_LABEL, IDC_DRIVE_LIST, IDC_TREE_LABEL, IDC_SELECT_TREE,
+          IDOK, IDCANCEL}},
+        {IDD_SELECT_DRIVE,
+         false,
+         {IDC_PAGE_BODY, IDC_SELECT_PATH, IDC_DRIVE_LABEL, IDC_DRIVE_LIST, IDC_TREE_LABEL, IDC_SELECT_TREE,
+          IDOK, IDCANCEL}},
+        {IDD_DISK_CLEANUP,
+         false,
+         {IDC_SHORTFALL, IDC_BIN_ICON, IDC_BIN_SIZE, IDC_BIN_HINT, IDC_EMPTY_BIN, IDC_TEMP_ICON,
+          IDC_TEMP_SIZE, IDC_TEMP_HINT, IDC_DELETE_TEMP, IDC_EXPLORER_ICON, IDC_EXPLORER_TEXT,
+          IDC_LAUNCH_EXPLORER, IDOK, IDCANCEL}},
+    };
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    for (const Template& t : kTemplates) {
+        HWND dlg =
+            CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(t.id), nullptr, quietDialog, 0);
+        if (!dlg) {
+            note("template " + std::to_string(t.id) + " does not create");
+            CHECK(false);
+            continue;
+        }
+        for (int control : t.controls)
+            if (!GetDlgItem(dlg, control)) {
+                note("template " + std::to_string(t.id) + " lacks control " + std::to_string(control));
+                CHECK(false);
+            }
+        if (t.page) {
+            RECT r = {0, 0, 319, 209};
+            MapDialogRect(dlg, &r);
+            RECT client;
+            GetClientRect(dlg, &client);
+            CHECK(client.right == r.right && client.bottom == r.bottom);
+            CHECK((GetWindowLongA(dlg, GWL_STYLE) & WS_CAPTION) != WS_CAPTION);
+        }
+        DestroyWindow(dlg);
+    }
+}
+
 static void testExit() {
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -767,13 +910,13 @@ static void testCompanions(Machine& m) {
         CHECK(file->size() == std::optional<std::uint64_t>(0));
         CHECK(file->append("one\r\n", 5));
         // Others may read meanwhile, but not write.
-        HANDLE reader = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE reader = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         CHECK(reader != INVALID_HANDLE_VALUE);
         if (reader != INVALID_HANDLE_VALUE)
             CloseHandle(reader);
-        HANDLE writer = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE writer = CreateFileA((folder + "\\ZOV.cfg").c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
         CHECK(writer == INVALID_HANDLE_VALUE);
         if (writer != INVALID_HANDLE_VALUE)
             CloseHandle(writer);
@@ -854,6 +997,10 @@ int main(int argc, char** argv) {
         testTrace(m);
     if (want("resources"))
         testResources(m);
+    if (want("artwork")) {
+        testArtworkBitmaps();
+        testArtworkTemplates();
+    }
     if (want("companions"))
         testCompanions(m);
     if (want("exit"))
