@@ -297,33 +297,62 @@ REGERR translateKey(const RegFile& f, RKEY key, std::uint32_t& offset) {
     return offset == 0 ? kNotFound : kOk;
 }
 
-REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child,
-                 std::uint32_t* prev) {
-    std::uint32_t before = 0;
-    std::uint32_t at = parent.firstChild();
-    if (at != 0 && !newerLink(parent.location, at))
+namespace {
+
+// Walks the chain that starts at `first` (a key's first child or first entry, linked from
+// `holder`) until `match` accepts a node; `previous` is then the node before it (location 0
+// when it is the first). 3 when no node matches.
+template <typename Match>
+REGERR walkChain(RegFile& f, std::uint32_t holder, std::uint32_t first, Match match, Descriptor& found,
+                 Descriptor& previous) {
+    previous = Descriptor{};
+    std::uint32_t at = first;
+    if (at != 0 && !newerLink(holder, at))
         return kFail;
-    char found[kMaxName];
     while (at != 0) {
         Descriptor d;
         REGERR err = readDescriptor(f, at, d);
         if (err != kOk)
             return err;
-        err = readName(f, d, found, sizeof found);
-        if (err != kOk)
+        bool matched = false;
+        if ((err = match(d, matched)) != kOk)
             return err;
-        if (equalNoCase(found, name)) {
-            child = d;
-            if (prev != nullptr)
-                *prev = before;
+        if (matched) {
+            found = d;
             return kOk;
         }
         if (d.left != 0 && !olderLink(at, d.left))
             return kFail;
-        before = at;
+        previous = d;
         at = d.left;
     }
     return kNotFound;
+}
+
+REGERR findNamed(RegFile& f, std::uint32_t holder, std::uint32_t first, const char* name, Descriptor& found) {
+    char text[kMaxName];
+    Descriptor previous;
+    auto named = [&](const Descriptor& d, bool& matched) {
+        REGERR err = readName(f, d, text, sizeof text);
+        matched = err == kOk && equalNoCase(text, name);
+        return err;
+    };
+    return walkChain(f, holder, first, named, found, previous);
+}
+
+} // namespace
+
+REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child) {
+    return findNamed(f, parent.location, parent.firstChild(), name, child);
+}
+
+REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry) {
+    return findNamed(f, key.location, key.firstEntry(), name, entry);
+}
+
+REGERR findOrCreateChild(RegFile& f, Descriptor& parent, const char* name, Descriptor& child) {
+    REGERR err = findChild(f, parent, name, child);
+    return err == kNotFound ? createKey(f, parent, name, child) : err;
 }
 
 REGERR nextSegment(PathCursor& cursor, char (&segment)[kMaxName + 1]) {
@@ -358,21 +387,18 @@ REGERR nextSegment(PathCursor& cursor, char (&segment)[kMaxName + 1]) {
     return kOk;
 }
 
-REGERR findPath(RegFile& f, std::uint32_t start, const char* path, Descriptor& found) {
-    Descriptor current;
-    REGERR err = readDescriptor(f, start, current);
-    if (err != kOk)
-        return err;
+REGERR walkPath(RegFile& f, const Descriptor& start, const char* path, bool create, Descriptor& found) {
+    Descriptor current = start;
     PathCursor cursor{path};
     char segment[kMaxName + 1];
     for (;;) {
-        err = nextSegment(cursor, segment);
+        REGERR err = nextSegment(cursor, segment);
         if (err == kNoMore)
             break;
         if (err != kOk)
             return err;
         Descriptor child;
-        err = findChild(f, current, segment, child);
+        err = create ? findOrCreateChild(f, current, segment, child) : findChild(f, current, segment, child);
         if (err != kOk)
             return err;
         current = child;
@@ -410,35 +436,6 @@ REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& c
     parent = linked;
     created = d;
     return kOk;
-}
-
-REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry,
-                 std::uint32_t* prev) {
-    std::uint32_t before = 0;
-    std::uint32_t at = key.firstEntry();
-    if (at != 0 && !newerLink(key.location, at))
-        return kFail;
-    char found[kMaxName];
-    while (at != 0) {
-        Descriptor d;
-        REGERR err = readDescriptor(f, at, d);
-        if (err != kOk)
-            return err;
-        err = readName(f, d, found, sizeof found);
-        if (err != kOk)
-            return err;
-        if (equalNoCase(found, name)) {
-            entry = d;
-            if (prev != nullptr)
-                *prev = before;
-            return kOk;
-        }
-        if (d.left != 0 && !olderLink(at, d.left))
-            return kFail;
-        before = at;
-        at = d.left;
-    }
-    return kNotFound;
 }
 
 namespace {
@@ -523,25 +520,18 @@ REGERR unlinkNode(RegFile& f, const Descriptor& node, bool isEntry) {
     if (err != kOk)
         return err;
     // Find the node in its chain: the link to rewrite is the one that reaches it.
-    std::uint32_t at = isEntry ? parent.firstEntry() : parent.firstChild();
-    if (at != 0 && !newerLink(parent.location, at))
-        return kFail;
-    Descriptor before;
-    bool first = true;
-    while (at != 0 && at != node.location) {
-        Descriptor d;
-        err = readDescriptor(f, at, d);
-        if (err != kOk)
-            return err;
-        if (d.left != 0 && !olderLink(at, d.left))
-            return kFail;
-        before = d;
-        first = false;
-        at = d.left;
-    }
-    if (at == 0)
+    Descriptor found, before;
+    auto itself = [&node](const Descriptor& d, bool& matched) {
+        matched = d.location == node.location;
+        return kOk;
+    };
+    err = walkChain(f, parent.location, isEntry ? parent.firstEntry() : parent.firstChild(), itself, found,
+                    before);
+    if (err == kNotFound)
         return kFail; // not in its parent's chain: damaged
-    if (first) {
+    if (err != kOk)
+        return err;
+    if (before.location == 0) {
         if (isEntry)
             parent.value = node.left;
         else
