@@ -510,7 +510,9 @@ REGERR VR_Install(const char* component, const char* location, const char* versi
 }
 
 REGERR VR_Remove(const char* component) {
-    REGERR err = enter(component != nullptr);
+    // An empty path names the current product's own key: deleting it would leave every later
+    // call on a relative path failing until the registry is closed.
+    REGERR err = enter(component != nullptr && component[0] != '\0');
     return err != kOk ? err : NR_RegDeleteKey(gRegistry, componentStart(component), component);
 }
 
