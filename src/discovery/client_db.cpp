@@ -326,12 +326,17 @@ std::optional<std::string> FindClientDatabase(ReadOnlyFiles& files, const std::s
     return std::nullopt;
 }
 
-int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& info) {
+namespace {
+
+// The walk of the sequential readers: each active record in turn goes to `process`, which
+// answers true once every item it wants is found. 1 then or at the end of the records; 0 when
+// the file cannot be opened or its record structure is damaged beyond recovery.
+template <typename Process>
+int readSequentially(ReadOnlyFiles& files, const std::string& path, Process process) {
     std::unique_ptr<RecordFile> file = openDatabase(files, path);
     if (!file)
         return 0;
     RecordWalk walk(*file);
-    bool version = false, language = false, country = false, codebase = false, build = false;
     Header h;
     for (;;) {
         switch (walk.next(h)) {
@@ -342,9 +347,33 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
         case Step::Record:
             break;
         }
+        if (process(*file, h))
+            return 1;
+    }
+}
+
+// The language counts as found only when its record could be read, the country in any case.
+void takeLanguage(RecordFile& file, const Header& h, int& language, bool& found) {
+    if (std::optional<int> code = languageOf(file.readData(h, 0))) {
+        language = *code;
+        found = true;
+    }
+}
+
+void takeCountry(RecordFile& file, const Header& h, int& country, bool& found) {
+    if (auto data = file.readData(h, 0); data && !data->empty())
+        country = (*data)[0];
+    found = true;
+}
+
+} // namespace
+
+int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& info) {
+    bool version = false, language = false, country = false, codebase = false, build = false;
+    return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
         switch (h.type) {
         case kVersionRecord:
-            if (auto data = file->readData(h, 0)) {
+            if (auto data = file.readData(h, 0)) {
                 if (auto text = versionTextOf(*data, kClientVersionCapacity)) {
                     info.version = packVersion(*text);
                     if (info.version <= kVersionWithoutLanguage)
@@ -354,18 +383,13 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
             }
             break;
         case kLanguageRecord:
-            if (auto code = languageOf(file->readData(h, 0))) {
-                info.language = *code;
-                language = true;
-            }
+            takeLanguage(file, h, info.language, language);
             break;
         case kCountryRecord:
-            if (auto data = file->readData(h, 0); data && !data->empty())
-                info.country = (*data)[0];
-            country = true;
+            takeCountry(file, h, info.country, country);
             break;
         case kCodebaseRecord:
-            if (auto data = file->readData(h, 0); data && data->size() + 1 <= kCodebaseCapacity) {
+            if (auto data = file.readData(h, 0); data && data->size() + 1 <= kCodebaseCapacity) {
                 std::string text = withMinor(textOf(*data));
                 if (text.size() + 1 <= kCodebaseCapacity) {
                     info.codebase = text;
@@ -374,7 +398,7 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
             }
             break;
         case kBuildRecord: {
-            Build b = decodeBuild(file->readData(h, 0));
+            Build b = decodeBuild(file.readData(h, 0));
             info.build = buildText(b.major, b.minor, b.letter);
             build = true;
             break;
@@ -382,9 +406,8 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
         default:
             break;
         }
-        if (version && language && country && codebase && build)
-            return 1;
-    }
+        return version && language && country && codebase && build;
+    });
 }
 
 std::string CandidateInfo::firstScreenName() const {
@@ -395,30 +418,17 @@ std::string CandidateInfo::firstScreenName() const {
 }
 
 int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateInfo& info) {
-    std::unique_ptr<RecordFile> file = openDatabase(files, path);
-    if (!file)
-        return 0;
-    RecordWalk walk(*file);
     bool version = false, names = false, language = false, country = false, build = false;
-    Header h;
-    for (;;) {
-        switch (walk.next(h)) {
-        case Step::End:
-            return 1;
-        case Step::Damaged:
-            return 0;
-        case Step::Record:
-            break;
-        }
+    return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
         switch (h.type) {
         case kScreenNameRecord: {
             std::size_t count = std::min(info.screenNameLength, info.screenNames.size());
-            file->readRaw(h, info.screenNames.data(), count);
+            file.readRaw(h, info.screenNames.data(), count);
             names = true;
             break;
         }
         case kVersionRecord: {
-            auto data = file->readData(h, 0);
+            auto data = file.readData(h, 0);
             std::optional<std::string> text =
                 data ? versionTextOf(*data, kCandidateVersionCapacity) : std::nullopt;
             if (!text)
@@ -442,18 +452,13 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
             break;
         }
         case kLanguageRecord:
-            if (auto code = languageOf(file->readData(h, 0))) {
-                info.language = *code;
-                language = true;
-            }
+            takeLanguage(file, h, info.language, language);
             break;
         case kCountryRecord:
-            if (auto data = file->readData(h, 0); data && !data->empty())
-                info.country = (*data)[0];
-            country = true;
+            takeCountry(file, h, info.country, country);
             break;
         case kBuildRecord: {
-            Build b = decodeBuild(file->readData(h, 0));
+            Build b = decodeBuild(file.readData(h, 0));
             info.buildMajor = b.major;
             info.buildMinor = b.minor;
             info.buildLetter = b.letter;
@@ -463,9 +468,8 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
         default:
             break;
         }
-        if (version && names && language && country && build)
-            return 1;
-    }
+        return version && names && language && country && build;
+    });
 }
 
 int OpenRecordIndex(ReadOnlyFiles& files, const std::string& path, RecordIndexPtr& index) {
