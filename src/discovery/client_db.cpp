@@ -72,11 +72,27 @@ class WindowedReader {
     std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (size > kWindow)
             return file_->readAt(offset, buffer, size);
-        if (offset < start_ || offset + size > start_ + filled_) {
+        if (!inWindow(offset, size)) {
             window_.resize(kWindow);
             start_ = offset;
             filled_ = file_->readAt(offset, window_.data(), kWindow);
         }
+        return copyFromWindow(offset, buffer, size);
+    }
+
+    // A read away from where the walk goes on: outside the window it reads just these bytes
+    // and leaves the window where it was.
+    std::size_t peekAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        return inWindow(offset, size) ? copyFromWindow(offset, buffer, size)
+                                      : file_->readAt(offset, buffer, size);
+    }
+
+  private:
+    bool inWindow(std::uint64_t offset, std::size_t size) const {
+        return offset >= start_ && offset + size <= start_ + filled_;
+    }
+
+    std::size_t copyFromWindow(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (offset >= start_ + filled_)
             return 0;
         std::size_t count = std::min<std::size_t>(size, start_ + filled_ - offset);
@@ -84,7 +100,6 @@ class WindowedReader {
         return count;
     }
 
-  private:
     std::unique_ptr<InputFile> file_;
     std::vector<std::uint8_t> window_;
     std::uint64_t start_ = 0;
@@ -103,11 +118,15 @@ class RecordFile {
     std::size_t headerSize() const { return oldFormat_ ? kOldHeaderSize : kNewHeaderSize; }
     std::uint64_t dataPosition(const Header& h) const { return h.position + headerSize(); }
 
-    // Nullopt when a whole header cannot be read there.
-    std::optional<Header> readHeader(std::uint64_t position) {
+    // Nullopt when a whole header cannot be read there. A peek is a look away from the walk
+    // (the header after a candidate's data): it does not move the read window.
+    enum class Read { InOrder, Peek };
+    std::optional<Header> readHeader(std::uint64_t position, Read how = Read::InOrder) {
         std::uint8_t raw[kNewHeaderSize];
         std::size_t size = headerSize();
-        if (file_.readAt(position, raw, size) != size)
+        std::size_t got =
+            how == Read::Peek ? file_.peekAt(position, raw, size) : file_.readAt(position, raw, size);
+        if (got != size)
             return std::nullopt;
         Header h;
         h.position = position;
@@ -194,7 +213,9 @@ class RecordWalk {
 
   private:
     // A header is only believed when another valid header follows its data; so the last
-    // record of a file is never found this way.
+    // record of a file is never found this way. Each candidate costs two header reads: the
+    // one after its data is a peek, so that a crafted run of candidates with long lengths
+    // cannot make every step refill the read window twice.
     std::optional<Header> resynchronise(std::uint64_t from) {
         for (std::uint64_t b = from;; ++b) {
             std::optional<Header> candidate = file_.readHeader(b);
@@ -202,8 +223,8 @@ class RecordWalk {
                 return std::nullopt;
             if (!candidate->valid)
                 continue;
-            std::optional<Header> following =
-                file_.readHeader(candidate->position + file_.headerSize() + candidate->length);
+            std::optional<Header> following = file_.readHeader(
+                candidate->position + file_.headerSize() + candidate->length, RecordFile::Read::Peek);
             if (!following)
                 return std::nullopt;
             if (following->valid)
