@@ -373,41 +373,53 @@ int readSequentially(ReadOnlyFiles& files, const std::string& path, Process proc
     }
 }
 
-// The language counts as found only when its record could be read, the country in any case.
-void takeLanguage(RecordFile& file, const Header& h, int& language, bool& found) {
-    if (std::optional<int> code = languageOf(file.readData(h, 0))) {
-        language = *code;
-        found = true;
-    }
-}
+// Language and country, which both sequential readers take alike: the language counts as
+// found only when its record could be read, the country in any case.
+struct LanguageAndCountry {
+    bool language = false, country = false;
 
-void takeCountry(RecordFile& file, const Header& h, int& country, bool& found) {
-    if (auto data = file.readData(h, 0); data && !data->empty())
-        country = (*data)[0];
-    found = true;
-}
+    bool found() const { return language && country; }
+    // Version 3.0 and older store neither.
+    void takeVersion(std::uint32_t packed) {
+        if (packed <= kVersionWithoutLanguage)
+            language = country = true;
+    }
+    // Takes a language or country record into the caller's values; false for any other type.
+    bool take(RecordFile& file, const Header& h, int& languageValue, int& countryValue) {
+        if (h.type == kLanguageRecord) {
+            if (std::optional<int> code = languageOf(file.readData(h, 0))) {
+                languageValue = *code;
+                language = true;
+            }
+            return true;
+        }
+        if (h.type == kCountryRecord) {
+            if (auto data = file.readData(h, 0); data && !data->empty())
+                countryValue = (*data)[0];
+            country = true;
+            return true;
+        }
+        return false;
+    }
+};
 
 } // namespace
 
 int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& info) {
-    bool version = false, language = false, country = false, codebase = false, build = false;
+    bool version = false, codebase = false, build = false;
+    LanguageAndCountry shared;
     return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
+        if (shared.take(file, h, info.language, info.country))
+            return version && shared.found() && codebase && build;
         switch (h.type) {
         case kVersionRecord:
             if (auto data = file.readData(h, 0)) {
                 if (auto text = versionTextOf(*data, kClientVersionCapacity)) {
                     info.version = packVersion(*text);
-                    if (info.version <= kVersionWithoutLanguage)
-                        language = country = true;
+                    shared.takeVersion(info.version);
                     version = true;
                 }
             }
-            break;
-        case kLanguageRecord:
-            takeLanguage(file, h, info.language, language);
-            break;
-        case kCountryRecord:
-            takeCountry(file, h, info.country, country);
             break;
         case kCodebaseRecord:
             if (auto data = file.readData(h, 0); data && data->size() + 1 <= kCodebaseCapacity) {
@@ -427,7 +439,7 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
         default:
             break;
         }
-        return version && language && country && codebase && build;
+        return version && shared.found() && codebase && build;
     });
 }
 
@@ -439,8 +451,11 @@ std::string CandidateInfo::firstScreenName() const {
 }
 
 int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateInfo& info) {
-    bool version = false, names = false, language = false, country = false, build = false;
+    bool version = false, names = false, build = false;
+    LanguageAndCountry shared;
     return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
+        if (shared.take(file, h, info.language, info.country))
+            return version && names && shared.found() && build;
         switch (h.type) {
         case kScreenNameRecord: {
             std::size_t count = std::min(info.screenNameLength, info.screenNames.size());
@@ -456,8 +471,7 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
                 break;
             info.versionText = *text;
             std::uint32_t packed = packVersion(*text);
-            if (packed <= kVersionWithoutLanguage)
-                language = country = true;
+            shared.takeVersion(packed);
             if (packed >= kVersionWithNameMaster) {
                 RecordIndexPtr master;
                 if (OpenRecordIndex(files, folderOf(path) + "\\SNMaster.idx", master) == kIndexOpened) {
@@ -472,12 +486,6 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
             version = true;
             break;
         }
-        case kLanguageRecord:
-            takeLanguage(file, h, info.language, language);
-            break;
-        case kCountryRecord:
-            takeCountry(file, h, info.country, country);
-            break;
         case kBuildRecord: {
             Build b = decodeBuild(file.readData(h, 0));
             info.buildMajor = b.major;
@@ -489,7 +497,7 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
         default:
             break;
         }
-        return version && names && language && country && build;
+        return version && names && shared.found() && build;
     });
 }
 

@@ -1,7 +1,9 @@
 #include "registry/nr_file.h"
 
+#include <concepts>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace zov::reg::detail {
 
@@ -26,49 +28,69 @@ std::uint32_t get32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-void encodeHeader(const Header& h, unsigned char out[kHeaderSize]) {
-    put32(out, h.magic);
-    put16(out + 4, h.major);
-    put16(out + 6, h.minor);
-    put32(out + 8, h.avail);
-    put32(out + 12, h.root);
+namespace {
+
+// Each record's layout in the file, stated once for writing and reading: its fields in file
+// order, each as wide as its type, with nothing between them.
+template <typename H, typename Fields>
+requires std::same_as<std::remove_const_t<H>, Header>
+void layout(H& h, Fields fields) {
+    fields(h.magic)(h.major)(h.minor)(h.avail)(h.root);
 }
 
-Header decodeHeader(const unsigned char in[kHeaderSize]) {
-    Header h;
-    h.magic = get32(in);
-    h.major = get16(in + 4);
-    h.minor = get16(in + 6);
-    h.avail = get32(in + 8);
-    h.root = get32(in + 12);
-    return h;
+template <typename D, typename Fields>
+requires std::same_as<std::remove_const_t<D>, Descriptor>
+void layout(D& d, Fields fields) {
+    fields(d.location)(d.name)(d.nameLength)(d.type)(d.left)(d.down)(d.value)(d.valueLength)(d.parent);
 }
 
-void encodeDescriptor(const Descriptor& d, unsigned char out[kDescriptorSize]) {
-    put32(out, d.location);
-    put32(out + 4, d.name);
-    put16(out + 8, d.nameLength);
-    put16(out + 10, d.type);
-    put32(out + 12, d.left);
-    put32(out + 16, d.down);
-    put32(out + 20, d.value);
-    put32(out + 24, d.valueLength);
-    put32(out + 28, d.parent);
+class Encode {
+  public:
+    explicit Encode(unsigned char* out) : at_(out) {}
+    Encode& operator()(std::uint16_t v) {
+        put16(at_, v);
+        at_ += 2;
+        return *this;
+    }
+    Encode& operator()(std::uint32_t v) {
+        put32(at_, v);
+        at_ += 4;
+        return *this;
+    }
+
+  private:
+    unsigned char* at_;
+};
+
+class Decode {
+  public:
+    explicit Decode(const unsigned char* in) : at_(in) {}
+    Decode& operator()(std::uint16_t& v) {
+        v = get16(at_);
+        at_ += 2;
+        return *this;
+    }
+    Decode& operator()(std::uint32_t& v) {
+        v = get32(at_);
+        at_ += 4;
+        return *this;
+    }
+
+  private:
+    const unsigned char* at_;
+};
+
+template <typename Record> void encode(const Record& record, unsigned char* out) {
+    layout(record, Encode{out});
 }
 
-Descriptor decodeDescriptor(const unsigned char in[kDescriptorSize]) {
-    Descriptor d;
-    d.location = get32(in);
-    d.name = get32(in + 4);
-    d.nameLength = get16(in + 8);
-    d.type = get16(in + 10);
-    d.left = get32(in + 12);
-    d.down = get32(in + 16);
-    d.value = get32(in + 20);
-    d.valueLength = get32(in + 24);
-    d.parent = get32(in + 28);
-    return d;
+template <typename Record> Record decode(const unsigned char* in) {
+    Record record;
+    layout(record, Decode{in});
+    return record;
 }
+
+} // namespace
 
 // --- text ----------------------------------------------------------------------------
 
@@ -176,7 +198,7 @@ REGERR readHeader(RegFile& f) {
     REGERR err = readBytes(f, 0, bytes, kHeaderSize);
     if (err != kOk)
         return err;
-    Header h = decodeHeader(bytes);
+    Header h = decode<Header>(bytes);
     if (h.magic != kMagic)
         return kBadMagic;
     if (h.major > kMajorVersion)
@@ -198,7 +220,7 @@ REGERR readHeader(RegFile& f) {
 
 REGERR writeHeader(RegFile& f) {
     unsigned char bytes[kHeaderSize];
-    encodeHeader(f.header, bytes);
+    encode(f.header, bytes);
     REGERR err = writeBytes(f, 0, bytes, kHeaderSize);
     if (err == kOk)
         f.dirty = false;
@@ -212,7 +234,7 @@ REGERR readDescriptor(RegFile& f, std::uint32_t offset, Descriptor& d) {
     REGERR err = readBytes(f, offset, bytes, kDescriptorSize);
     if (err != kOk)
         return err;
-    d = decodeDescriptor(bytes);
+    d = decode<Descriptor>(bytes);
     if (d.location != offset)
         return kBadLocation;
     if (d.type & kTypeDeleted)
@@ -222,7 +244,7 @@ REGERR readDescriptor(RegFile& f, std::uint32_t offset, Descriptor& d) {
 
 REGERR writeDescriptor(RegFile& f, const Descriptor& d) {
     unsigned char bytes[kDescriptorSize];
-    encodeDescriptor(d, bytes);
+    encode(d, bytes);
     return writeBytes(f, d.location, bytes, kDescriptorSize);
 }
 
@@ -265,7 +287,7 @@ REGERR append(RegFile& f, const void* data, std::uint32_t size, std::uint32_t* o
 REGERR appendDescriptor(RegFile& f, Descriptor& d) {
     d.location = f.header.avail;
     unsigned char bytes[kDescriptorSize];
-    encodeDescriptor(d, bytes);
+    encode(d, bytes);
     return append(f, bytes, kDescriptorSize, nullptr);
 }
 
@@ -407,35 +429,46 @@ REGERR walkPath(RegFile& f, const Descriptor& start, const char* path, bool crea
     return kOk;
 }
 
-REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created) {
+namespace {
+
+// A new node at the head of its chain below `holder`: a key among its children, or an entry
+// with its value among its entries. Name, value and descriptor are complete in the file before
+// the holder links to them.
+REGERR createNode(RegFile& f, Descriptor& holder, const char* name, std::uint16_t type, const void* value,
+                  std::uint32_t size, Descriptor& created) {
     REGERR err = checkNewName(name);
     if (err != kOk)
         return err;
     if (f.readOnly)
         return kReadOnly;
-    // Name and descriptor are complete in the file before the parent links to them.
-    std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name)) + 1;
-    std::uint32_t nameAt = 0;
-    err = append(f, name, length, &nameAt);
-    if (err != kOk)
-        return err;
     Descriptor d;
-    d.name = nameAt;
+    d.type = type;
+    const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name)) + 1;
     d.nameLength = static_cast<std::uint16_t>(length);
-    d.type = kTypeKey;
-    d.left = parent.firstChild();
-    d.parent = parent.location;
-    err = appendDescriptor(f, d);
-    if (err != kOk)
+    if ((err = append(f, name, length, &d.name)) != kOk)
         return err;
-    Descriptor linked = parent;
-    linked.down = d.location;
-    err = writeDescriptor(f, linked);
-    if (err != kOk)
+    if (!d.isKey()) {
+        if ((err = append(f, value, size, &d.value)) != kOk)
+            return err;
+        d.down = d.valueLength = size;
+    }
+    d.left = d.isKey() ? holder.firstChild() : holder.firstEntry();
+    d.parent = holder.location;
+    if ((err = appendDescriptor(f, d)) != kOk)
         return err;
-    parent = linked;
+    Descriptor linked = holder;
+    (d.isKey() ? linked.down : linked.value) = d.location;
+    if ((err = writeDescriptor(f, linked)) != kOk)
+        return err;
+    holder = linked;
     created = d;
     return kOk;
+}
+
+} // namespace
+
+REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created) {
+    return createNode(f, parent, name, kTypeKey, nullptr, 0, created);
 }
 
 namespace {
@@ -480,32 +513,7 @@ REGERR storeEntry(RegFile& f, Descriptor& key, const char* name, std::uint16_t t
     }
     if (err != kNotFound)
         return err;
-    err = checkNewName(name);
-    if (err != kOk)
-        return err;
-    std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(name)) + 1;
-    std::uint32_t nameAt = 0, valueAt = 0;
-    if ((err = append(f, name, nameLength, &nameAt)) != kOk)
-        return err;
-    if ((err = append(f, data, size, &valueAt)) != kOk)
-        return err;
-    Descriptor d;
-    d.name = nameAt;
-    d.nameLength = static_cast<std::uint16_t>(nameLength);
-    d.type = type;
-    d.left = key.firstEntry();
-    d.down = size;
-    d.value = valueAt;
-    d.valueLength = size;
-    d.parent = key.location;
-    if ((err = appendDescriptor(f, d)) != kOk)
-        return err;
-    Descriptor linked = key;
-    linked.value = d.location;
-    if ((err = writeDescriptor(f, linked)) != kOk)
-        return err;
-    key = linked;
-    return kOk;
+    return createNode(f, key, name, type, data, size, entry);
 }
 
 REGERR unlinkNode(RegFile& f, const Descriptor& node, bool isEntry) {

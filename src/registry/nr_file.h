@@ -67,10 +67,6 @@ void put16(unsigned char* p, std::uint16_t v);
 void put32(unsigned char* p, std::uint32_t v);
 std::uint16_t get16(const unsigned char* p);
 std::uint32_t get32(const unsigned char* p);
-void encodeHeader(const Header& h, unsigned char out[kHeaderSize]);
-Header decodeHeader(const unsigned char in[kHeaderSize]);
-void encodeDescriptor(const Descriptor& d, unsigned char out[kDescriptorSize]);
-Descriptor decodeDescriptor(const unsigned char in[kDescriptorSize]);
 
 // --- text ----------------------------------------------------------------------------
 bool equalNoCase(const char* a, const char* b);

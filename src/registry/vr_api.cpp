@@ -90,30 +90,35 @@ REGERR readFileName(RKEY key, const char* name, char* out, std::uint32_t size) {
     return kOk;
 }
 
-// Opens the registry when no VR_ call has yet: the product named by "Current Wayfinder"
-// (created as "Correspondia" when missing) becomes the current product.
-REGERR ensureOpen() {
-    if (gOpen)
-        return kOk;
+// Opens the file and reads the product list's "Current Wayfinder" into `current` (3 when the
+// list has none). `list` stays 0 when the list itself could not be found or added.
+REGERR openProductList(RKEY& list, char (&current)[kTextSize]) {
     HREG registry = nullptr;
     REGERR err = openFile(registry);
     if (err != kOk)
         return err;
     gRegistry = registry;
+    err = NR_RegAddKey(gRegistry, kKeyVersions, kProductList, &list);
+    return err != kOk ? err : NR_RegGetEntryString(gRegistry, list, kCurrentProduct, current, sizeof current);
+}
+
+// Opens the registry when no VR_ call has yet: the product named by "Current Wayfinder"
+// (created as "Correspondia" when missing) becomes the current product.
+REGERR ensureOpen() {
+    if (gOpen)
+        return kOk;
     RKEY list = 0, product = 0;
     char current[kTextSize];
-    err = NR_RegAddKey(registry, kKeyVersions, kProductList, &list);
-    if (err == kOk) {
-        err = NR_RegGetEntryString(registry, list, kCurrentProduct, current, sizeof current);
-        if (err == kNotFound) {
-            copyBounded(current, sizeof current, kDefaultProduct);
-            err = setText(list, kCurrentProduct, current);
-        }
+    REGERR err = openProductList(list, current);
+    if (err == kNotFound && list != 0) {
+        copyBounded(current, sizeof current, kDefaultProduct);
+        err = setText(list, kCurrentProduct, current);
     }
     if (err == kOk)
-        err = NR_RegAddKey(registry, list, current, &product);
+        err = NR_RegAddKey(gRegistry, list, current, &product);
     if (err != kOk) {
-        NR_RegClose(registry);
+        if (gRegistry != nullptr)
+            NR_RegClose(gRegistry);
         gRegistry = nullptr;
         return err;
     }
@@ -324,18 +329,13 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
     if (installation == nullptr || installation[0] == '\0')
         return kBadParameter;
     const char* folder = programFolder != nullptr ? programFolder : "";
-    HREG registry = nullptr;
-    REGERR err = openFile(registry);
-    if (err != kOk)
-        return err;
-    gRegistry = registry;
     RKEY list = 0, chosen = 0;
     char current[kTextSize];
     char chosenName[kTextSize] = {};
     char* candidate = nullptr;
-    err = NR_RegAddKey(registry, kKeyVersions, kProductList, &list);
-    if (err == kOk)
-        err = NR_RegGetEntryString(registry, list, kCurrentProduct, current, sizeof current);
+    REGERR err = openProductList(list, current);
+    if (err != kOk && gRegistry == nullptr)
+        return err; // the file could not be opened
     if (err == kNotFound) {
         // The first product in this registry.
         err = copyBounded(chosenName, sizeof chosenName, installation) ? kOk : kTooLong;
@@ -345,7 +345,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
         char home[kPathBufferSize];
         RKEY key = 0;
         // The current product, when it lives in this folder (or says nowhere).
-        if (NR_RegGetKey(registry, list, current, &key) == kOk) {
+        if (NR_RegGetKey(gRegistry, list, current, &key) == kOk) {
             REGERR r = readFileName(key, kProductHome, home, sizeof home);
             if (r == kNotFound)
                 r = setFileName(key, kProductHome, folder);
@@ -360,7 +360,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
         REGENUM state = 0;
         char child[kTextSize];
         while (chosen == 0 && err == kOk) {
-            err = NR_RegEnumSubkeys(registry, list, &state, child, sizeof child, kEnumChildren);
+            err = NR_RegEnumSubkeys(gRegistry, list, &state, child, sizeof child, kEnumChildren);
             if (err == kNoMore) {
                 err = kOk;
                 break;
@@ -389,7 +389,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
                 std::memcpy(candidate, installation, std::strlen(installation) + 1);
             for (long long n = 2; err == kOk; ++n) {
                 RKEY existing = 0;
-                REGERR r = NR_RegGetKey(registry, list, candidate, &existing);
+                REGERR r = NR_RegGetKey(gRegistry, list, candidate, &existing);
                 if (r == kNotFound)
                     break;
                 if (r != kOk || n > INT_MAX) {
