@@ -75,23 +75,22 @@ class FakeMemory : public MemoryReader {
     }
 
   private:
-    Region* regionOf(std::uint64_t address) {
+    // The region that holds the address, and the address's offset in it.
+    Region* regionOf(std::uint64_t address, std::uint64_t* offset = nullptr) {
         auto it = regions.upper_bound(address);
         if (it == regions.begin())
             return nullptr;
         --it;
         if (address - it->first >= it->second.bytes.size())
             return nullptr;
+        if (offset != nullptr)
+            *offset = address - it->first;
         return &it->second;
     }
     std::uint8_t* at(std::uint64_t address) {
-        auto it = regions.upper_bound(address);
-        if (it == regions.begin())
-            return nullptr;
-        --it;
-        if (address - it->first >= it->second.bytes.size())
-            return nullptr;
-        return &it->second.bytes[address - it->first];
+        std::uint64_t offset = 0;
+        Region* r = regionOf(address, &offset);
+        return r != nullptr ? &r->bytes[offset] : nullptr;
     }
     bool coveredByCheck(std::uint64_t address, std::size_t size) const {
         for (const auto& [start, length] : checked)
