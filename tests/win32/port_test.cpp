@@ -333,6 +333,23 @@ static std::string self() {
     return p;
 }
 
+// This program again with one argument, straight through CreateProcessA; its exit code.
+static DWORD runSelf(const char* argument) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + self() + "\" " + argument;
+    std::vector<char> c(cmd.begin(), cmd.end());
+    c.push_back(0);
+    CHECK(CreateProcessA(nullptr, c.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 10000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return code;
+}
+
 static void testProcesses(Machine& m) {
     ProcessHandle p = m.processes.start("\"" + self() + "\" --exit 3010", false);
     CHECK(static_cast<bool>(p));
@@ -473,19 +490,7 @@ static void testKernel(Machine& m) {
 
     // Visible and owned from another process's point of view: the child waits 0 ms on it.
     mutex = m.kernel.createMutex("Global\\ZovPortTestMutex2");
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + self() + "\" --probe-mutex";
-    std::vector<char> c(cmd.begin(), cmd.end());
-    c.push_back(0);
-    CHECK(CreateProcessA(nullptr, c.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 10000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CHECK_EQ(code, 1u); // 1 = exists and held by us
+    CHECK_EQ(runSelf("--probe-mutex"), 1u); // 1 = exists and held by us
     m.kernel.releaseMutex(mutex);
 
     CHECK(m.kernel.createSignalledEvent("_ZOV_TPI_TEST_A"));
@@ -837,19 +842,7 @@ static void testArtworkTemplates() {
 }
 
 static void testExit() {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + self() + "\" --port-exit";
-    std::vector<char> c(cmd.begin(), cmd.end());
-    c.push_back(0);
-    CHECK(CreateProcessA(nullptr, c.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    WaitForSingleObject(pi.hProcess, 10000);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    CHECK_EQ(code, 1602u);
+    CHECK_EQ(runSelf("--port-exit"), 1602u);
 }
 
 static void testCompanions(Machine& m) {
