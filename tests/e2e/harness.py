@@ -41,7 +41,7 @@ WINE_ENV = {
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d",
 }
 
-# The frame window and its messages (the wire contract in src/ui/frame_messages.h).
+# The frame window and its messages (the wire contract in src/protocol/contract.h).
 FRAME_CLASS = "ZOVInstallerClass"
 WM_CLOSE = 0x0010
 BM_CLICK = 0x00F5
