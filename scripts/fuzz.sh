@@ -4,6 +4,7 @@
 #
 #   scripts/fuzz.sh [minutes per target, default 5] [most inputs per target]
 #   ZOV_FUZZ_TARGETS="pipe cookies" scripts/fuzz.sh 1     # some targets only
+#   ZOV_FUZZ_BIN=/tmp/copy scripts/fuzz.sh 60 10000000    # copies of the targets (and seeds)
 #
 # The targets come from the native build (cmake --preset native && cmake --build --preset
 # native). Each keeps a corpus in build/fuzz-corpus/<target> that grows from run to run
@@ -14,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 minutes="${1:-5}"
 runs="${2:-}"
-bin=build/native/fuzz
+bin="${ZOV_FUZZ_BIN:-build/native/fuzz}"
 corpus_root=build/fuzz-corpus
 crash_root=build/fuzz-crashes
 log_root=build/logs/fuzz

@@ -178,7 +178,8 @@ void checkIndex(const std::vector<Record>& records, const std::string& bytes) {
             continue;
         }
         fuzz::check(got && got->data == indexedData(*it->second, version));
-        fuzz::check(got->stillScrambled == (it->second->scrambled() && version >= clientdb::kVersionKeepsScrambled));
+        fuzz::check(got->stillScrambled ==
+                    (it->second->scrambled() && version >= clientdb::kVersionKeepsScrambled));
     }
 }
 
@@ -206,32 +207,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     input += mainBytes + masterBytes;
     fuzz::MemoryFiles files(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
 
-    std::optional<std::string> found = clientdb::FindClientDatabase(files, fuzz::kIdb, clientdb::kClientDatabaseKind);
+    std::optional<std::string> found =
+        clientdb::FindClientDatabase(files, fuzz::kIdb, clientdb::kClientDatabaseKind);
     fuzz::check(found == fuzz::kMain || (found == fuzz::kMaster && (options & 4) != 0));
 
     clientdb::ClientInfo client;
     fuzz::check(clientdb::ReadClientInfo(files, fuzz::kMain, client) == 1);
-    std::optional<std::string> version = fittingText(main, Writer::kVersion, clientdb::kClientVersionCapacity);
+    std::optional<std::string> version =
+        fittingText(main, Writer::kVersion, clientdb::kClientVersionCapacity);
     fuzz::check(client.version == (version ? clientdb::packVersion(*version) : 0));
     const Record* language = lastActive(main, Writer::kLanguage);
-    fuzz::check(client.language == (language ? static_cast<std::int16_t>(language->data[2] | (language->data[3] << 8)) : -1));
+    fuzz::check(client.language ==
+                (language ? static_cast<std::int16_t>(language->data[2] | (language->data[3] << 8)) : -1));
     const Record* country = lastActive(main, Writer::kCountry);
     fuzz::check(client.country == (country ? country->data[0] : -1));
-    fuzz::check(client.codebase == fittingText(main, Writer::kCodebase, clientdb::kCodebaseCapacity).value_or(""));
+    fuzz::check(client.codebase ==
+                fittingText(main, Writer::kCodebase, clientdb::kCodebaseCapacity).value_or(""));
     const Record* build = lastActive(main, Writer::kBuild);
     fuzz::check(client.build == (build ? buildOf(*build) : ""));
 
     clientdb::CandidateInfo candidate;
     fuzz::check(clientdb::ReadCandidateInfo(files, fuzz::kMain, candidate) == 1);
-    std::optional<std::string> versionText = fittingText(main, Writer::kVersion, clientdb::kCandidateVersionCapacity);
+    std::optional<std::string> versionText =
+        fittingText(main, Writer::kVersion, clientdb::kCandidateVersionCapacity);
     fuzz::check(candidate.versionText == versionText.value_or(""));
     fuzz::check(candidate.language == client.language && candidate.country == client.country);
     if (build)
-        fuzz::check(clientdb::buildText(candidate.buildMajor, candidate.buildMinor, candidate.buildLetter) == client.build);
+        fuzz::check(clientdb::buildText(candidate.buildMajor, candidate.buildMinor, candidate.buildLetter) ==
+                    client.build);
     const Record* names = lastActive(main, Writer::kScreenNames);
     const Record* masterNames = lastActive(master, Writer::kScreenNames);
-    if (versionText && clientdb::packVersion(*versionText) >= clientdb::kVersionWithNameMaster && masterNames &&
-        masterNames->data.size() <= clientdb::kScreenNameCapacity) {
+    if (versionText && clientdb::packVersion(*versionText) >= clientdb::kVersionWithNameMaster &&
+        masterNames && masterNames->data.size() <= clientdb::kScreenNameCapacity) {
         Bytes want = indexedData(*masterNames, indexVersion(master));
         fuzz::check(candidate.screenNameLength == want.size());
         fuzz::check(std::equal(want.begin(), want.end(), candidate.screenNames.begin()));

@@ -71,7 +71,8 @@ void checkSession(sim::SimMachine& sim, InstallerApp& app) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string full(reinterpret_cast<const char*>(data), size);
     const std::string line = withoutProgramName(full);
-    fuzz::check(full.size() >= line.size() && full.compare(full.size() - line.size(), line.size(), line) == 0);
+    fuzz::check(full.size() >= line.size() &&
+                full.compare(full.size() - line.size(), line.size(), line) == 0);
 
     sim::SimMachine sim;
     sim.system.driveTypes["E:\\"] = 4; // a network drive "-v" may name

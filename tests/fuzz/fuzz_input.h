@@ -31,7 +31,9 @@ class Input {
     bool empty() const { return at_ >= size_; }
     std::uint8_t u8() { return empty() ? 0 : data_[at_++]; }
     std::uint16_t u16() { return static_cast<std::uint16_t>(u8() | (u8() << 8)); }
-    std::uint32_t u32() { return static_cast<std::uint32_t>(u16()) | (static_cast<std::uint32_t>(u16()) << 16); }
+    std::uint32_t u32() {
+        return static_cast<std::uint32_t>(u16()) | (static_cast<std::uint32_t>(u16()) << 16);
+    }
     // Up to n bytes, fewer at the end of the input.
     std::string bytes(std::size_t n) {
         n = std::min(n, size_ - std::min(at_, size_));
@@ -55,7 +57,9 @@ class Output {
         bytes_ += static_cast<char>(v);
         return *this;
     }
-    Output& u16(std::uint16_t v) { return u8(static_cast<std::uint8_t>(v & 0xFF)).u8(static_cast<std::uint8_t>(v >> 8)); }
+    Output& u16(std::uint16_t v) {
+        return u8(static_cast<std::uint8_t>(v & 0xFF)).u8(static_cast<std::uint8_t>(v >> 8));
+    }
     Output& u32(std::uint32_t v) {
         return u16(static_cast<std::uint16_t>(v & 0xFFFF)).u16(static_cast<std::uint16_t>(v >> 16));
     }
@@ -63,7 +67,9 @@ class Output {
         bytes_ += s;
         return *this;
     }
-    Output& text8(const std::string& s) { return u8(static_cast<std::uint8_t>(s.size())).raw(s.substr(0, 0xFF)); }
+    Output& text8(const std::string& s) {
+        return u8(static_cast<std::uint8_t>(s.size())).raw(s.substr(0, 0xFF));
+    }
     Output& text16(const std::string& s) {
         return u16(static_cast<std::uint16_t>(s.size())).raw(s.substr(0, 0xFFFF));
     }

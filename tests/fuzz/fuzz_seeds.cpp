@@ -103,25 +103,33 @@ void cookies() {
     seed("cookies", "system", input("a=1; webregSN=Alice; TimeStamp=07152004 13:45:30", "", "", ""));
     seed("cookies", "system-line-end", input("webregSN=Bob\nother", "", "", ""));
     seed("cookies", "system-empty-value", input("webregSN=; a=1", "", "", ""));
-    seed("cookies", "all-four", input("webregSN=IE", cookieLine(later, "webregSN", "Moz") + stamp,
-                                      cookieLine(later, "webregSN", "Mgr"), cookieLine(later, "webregSN", "Q")));
-    seed("cookies", "expired", input("", cookieLine("0", "webregSN", "a") + cookieLine("-5", "webregSN", "b") +
-                                           cookieLine("1000", "webregSN", "c"), "", ""));
+    seed("cookies", "all-four",
+         input("webregSN=IE", cookieLine(later, "webregSN", "Moz") + stamp,
+               cookieLine(later, "webregSN", "Mgr"), cookieLine(later, "webregSN", "Q")));
+    seed("cookies", "expired",
+         input("",
+               cookieLine("0", "webregSN", "a") + cookieLine("-5", "webregSN", "b") +
+                   cookieLine("1000", "webregSN", "c"),
+               "", ""));
     seed("cookies", "keep-other-lines",
-         input("", cookieLine(later, "other", "x") + cookieLine(later, "webregSN", "y", ".elsewhere.invalid") +
-                       "# comment\n" + cookieLine(later, "webregSN", "Moz") + "last line without end",
+         input("",
+               cookieLine(later, "other", "x") + cookieLine(later, "webregSN", "y", ".elsewhere.invalid") +
+                   "# comment\n" + cookieLine(later, "webregSN", "Moz") + "last line without end",
                "", ""));
     std::string value255(255, 'v'), value256(256, 'v');
-    seed("cookies", "value-255", input("webregSN=" + value255, cookieLine(later, "webregSN", value255), "", ""));
-    seed("cookies", "value-256", input("webregSN=" + value256, cookieLine(later, "webregSN", value256), "", ""));
+    seed("cookies", "value-255",
+         input("webregSN=" + value255, cookieLine(later, "webregSN", value255), "", ""));
+    seed("cookies", "value-256",
+         input("webregSN=" + value256, cookieLine(later, "webregSN", value256), "", ""));
     std::string base = cookieLine(later, "webregSN", "");
     std::string line259 = cookieLine(later, "webregSN", std::string(259 - (base.size() - 1), 'w'));
     std::string line260 = cookieLine(later, "webregSN", std::string(260 - (base.size() - 1), 'w'));
     seed("cookies", "line-259", input("", "", line259, ""));
     seed("cookies", "line-260", input("", "", line260 + cookieLine(later, "webregSN", "after"), ""));
-    seed("cookies", "timestamps", input("TimeStamp=07152004-13.45/30; webregSN=S", cookieLine(later, "TimeStamp", "0715200X 13:45:30") +
-                                                                           cookieLine(later, "webregSN", "M"),
-                                        cookieLine(later, "TimeStamp", "07152004 13:45") + cookieLine(later, "webregSN", "P"), ""));
+    seed("cookies", "timestamps",
+         input("TimeStamp=07152004-13.45/30; webregSN=S",
+               cookieLine(later, "TimeStamp", "0715200X 13:45:30") + cookieLine(later, "webregSN", "M"),
+               cookieLine(later, "TimeStamp", "07152004 13:45") + cookieLine(later, "webregSN", "P"), ""));
     const std::string registry = mozillaRegistry("C:\\Moz\\profile");
     seed("cookies", "mozilla-registry", input("", cookieLine(later, "webregSN", "Raw"), "", "", &registry));
 }
@@ -131,14 +139,20 @@ void pipes() {
                     const std::string& userAnswer, const std::string& titleAnswer) {
         return Output().u8(options).text16(request).text16(user).text16(userAnswer).raw(titleAnswer).str();
     };
-    seed("pipe", "user", input(0, pipeRequest(0), "Pat Example", std::string("Bob\0", 4), std::string("ZOV\0", 4)));
-    seed("pipe", "title", input(1, pipeRequest(3), "Pat", std::string("Ann\0", 4), std::string("Install ZOV 9.0 VR\0", 19)));
+    seed("pipe", "user",
+         input(0, pipeRequest(0), "Pat Example", std::string("Bob\0", 4), std::string("ZOV\0", 4)));
+    seed("pipe", "title",
+         input(1, pipeRequest(3), "Pat", std::string("Ann\0", 4), std::string("Install ZOV 9.0 VR\0", 19)));
     seed("pipe", "other-command", input(2, pipeRequest(7), "Pat", "", ""));
     seed("pipe", "one-byte", input(0, std::string(1, '\0'), "Pat", "x", "y"));
     seed("pipe", "empty", input(0, "", "", "", ""));
-    seed("pipe", "long-user", input(1, pipeRequest(0), std::string(300, 'u'), std::string(255, 'a') + '\0', std::string(256, 't')));
-    seed("pipe", "long-request", input(2, pipeRequest(3) + std::string(300, 'r'), "Pat", std::string(257, 'a'), ""));
-    seed("pipe", "nul-inside", input(0, pipeRequest(0), std::string("Pa\0t", 4), std::string("B\0ob", 4), std::string("\0", 1)));
+    seed(
+        "pipe", "long-user",
+        input(1, pipeRequest(0), std::string(300, 'u'), std::string(255, 'a') + '\0', std::string(256, 't')));
+    seed("pipe", "long-request",
+         input(2, pipeRequest(3) + std::string(300, 'r'), "Pat", std::string(257, 'a'), ""));
+    seed("pipe", "nul-inside",
+         input(0, pipeRequest(0), std::string("Pa\0t", 4), std::string("B\0ob", 4), std::string("\0", 1)));
 }
 
 void compsIni() {
@@ -149,7 +163,8 @@ void compsIni() {
     seed("comps_ini", "no-params", ini("comps\\flash\\setup.exe", ""));
     seed("comps_ini", "build-path", ini("D:\\Build\\COMPS\\Flash\\Setup.EXE", "/Q /norestart"));
     seed("comps_ini", "quoted", ini("\"comps\\flash setup.exe\"", "'/s'"));
-    seed("comps_ini", "quote-in-target", ini("\"c%omps\\flash\\setup.exe", "/s")); // found by fuzzing: the quote ended the program path
+    seed("comps_ini", "quote-in-target",
+         ini("\"c%omps\\flash\\setup.exe", "/s")); // found by fuzzing: the quote ended the program path
     seed("comps_ini", "no-target", "[mflash]\r\nparams=/s\r\n");
     seed("comps_ini", "other-section", "[other]\r\ntarget=x.exe\r\n");
     for (std::size_t n : {254, 255, 256, 259, 260, 261})
@@ -177,7 +192,8 @@ struct Db {
         out.u8(3).u8(flags).text16(text);
         return *this;
     }
-    Db& build(std::uint8_t flags, std::uint8_t variant, std::uint16_t major, std::uint16_t minor, char letter) {
+    Db& build(std::uint8_t flags, std::uint8_t variant, std::uint16_t major, std::uint16_t minor,
+              char letter) {
         out.u8(4).u8(flags).u8(variant).u16(major).u16(minor).u8(static_cast<std::uint8_t>(letter));
         return *this;
     }
@@ -201,24 +217,41 @@ void clientDatabases() {
     };
     const std::string alice("\0Alice\0Bob\0", 11);
     Db installed;
-    installed.version(0, "9.0").build(0, 1, 4327, 271, 0).language(0, 0).country(0, 1).codebase(0, "4327.271").names(0, alice);
+    installed.version(0, "9.0")
+        .build(0, 1, 4327, 271, 0)
+        .language(0, 0)
+        .country(0, 1)
+        .codebase(0, "4327.271")
+        .names(0, alice);
     seed("client_db_roundtrip", "installed", input(0, 6, installed));
     seed("client_db_roundtrip", "installed-old", input(1, 6, installed));
     Db old;
-    old.version(0, "8").build(0, 0, 8, 0, 'b').language(1, 0xFFFF).country(1, 255).codebase(1, "4327").names(1, alice);
+    old.version(0, "8")
+        .build(0, 0, 8, 0, 'b')
+        .language(1, 0xFFFF)
+        .country(1, 255)
+        .codebase(1, "4327")
+        .names(1, alice);
     seed("client_db_roundtrip", "scrambled", input(2, 6, old));
     Db inactive;
-    inactive.version(2, "9.0").version(0, "7.1").version(0, "7.2").language(2, 9).language(0, 6).other(0, 0x44, "x");
+    inactive.version(2, "9.0").version(0, "7.1").version(0, "7.2").language(2, 9).language(0, 6).other(
+        0, 0x44, "x");
     seed("client_db_roundtrip", "inactive-and-repeated", input(0, 6, inactive));
     Db v3;
     v3.version(0, "3.0").build(0, 0, 3, 0, 0).codebase(0, "3.0");
     seed("client_db_roundtrip", "version-3", input(0, 3, v3));
     Db limits;
-    limits.version(0, std::string(29, '9')).codebase(0, std::string(257, 'c')).codebase(0, std::string(259, 'c'))
+    limits.version(0, std::string(29, '9'))
+        .codebase(0, std::string(257, 'c'))
+        .codebase(0, std::string(259, 'c'))
         .names(0, std::string(1100, 'n'));
     seed("client_db_roundtrip", "limits", input(0, 4, limits));
     Db main95, master;
-    main95.names(0, std::string("\0Old\0", 5)).version(0, "9.5").language(0, 0).country(0, 1).build(0, 0, 9, 5, 0);
+    main95.names(0, std::string("\0Old\0", 5))
+        .version(0, "9.5")
+        .language(0, 0)
+        .country(0, 1)
+        .build(0, 0, 9, 5, 0);
     master.version(0, "9.5").names(1, std::string("\0Master\0Second\0", 15));
     seed("client_db_roundtrip", "name-master", input(4, 5, main95, &master));
     Db oldMaster;
@@ -234,8 +267,8 @@ void clientDatabases() {
 // The operation layout of registry_roundtrip_fuzz.cpp.
 void registryOperations() {
     Output tree;
-    tree.u8(0).u8(1).u8(7).u8(3);                 // Common/<7 letters>
-    tree.u8(0).u8(3).u8(5).u8(40);                // below it
+    tree.u8(0).u8(1).u8(7).u8(3);                        // Common/<7 letters>
+    tree.u8(0).u8(3).u8(5).u8(40);                       // below it
     tree.u8(1).u8(3).u8(9).u8(1).u8(0).u16(20).u8(65);   // a text entry
     tree.u8(1).u8(4).u8(4).u8(2).u8(1).u16(16).u8(7);    // an integer array
     tree.u8(2).u8(4).u8(6).u8(3).u8(2).u16(10).u8(200);  // bytes
@@ -248,13 +281,13 @@ void registryOperations() {
     tree.u8(4).u8(1);
     seed("registry_roundtrip", "tree", tree.str());
     Output limits;
-    limits.u8(0).u8(0).u8(255).u8(1);                                 // a name past 511 bytes
-    limits.u8(0).u8(0).u8(231).u8(1);                                 // 511 bytes
-    limits.u8(1).u8(3).u8(3).u8(1).u8(2).u16(0x8000 | 7).u8(1);       // 32,767 bytes
-    limits.u8(1).u8(3).u8(3).u8(1).u8(2).u16(0x8000 | 8).u8(1);       // 32,768 bytes
-    limits.u8(1).u8(0).u8(3).u8(1).u8(1).u16(6).u8(1);                // an array of 6 bytes
-    limits.u8(1).u8(0).u8(0).u8(1).u8(2).u16(4).u8(1);                // an empty name
-    limits.u8(0).u8(2).u8(4).u8(10).u8(0).u8(2).u8(4).u8(74);         // same name, other case
+    limits.u8(0).u8(0).u8(255).u8(1);                           // a name past 511 bytes
+    limits.u8(0).u8(0).u8(231).u8(1);                           // 511 bytes
+    limits.u8(1).u8(3).u8(3).u8(1).u8(2).u16(0x8000 | 7).u8(1); // 32,767 bytes
+    limits.u8(1).u8(3).u8(3).u8(1).u8(2).u16(0x8000 | 8).u8(1); // 32,768 bytes
+    limits.u8(1).u8(0).u8(3).u8(1).u8(1).u16(6).u8(1);          // an array of 6 bytes
+    limits.u8(1).u8(0).u8(0).u8(1).u8(2).u16(4).u8(1);          // an empty name
+    limits.u8(0).u8(2).u8(4).u8(10).u8(0).u8(2).u8(4).u8(74);   // same name, other case
     seed("registry_roundtrip", "limits", limits.str());
 }
 

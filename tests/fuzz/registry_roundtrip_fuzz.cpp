@@ -77,7 +77,7 @@ struct Key {
     RKEY handle = 0;
     Key* parent = nullptr;
     std::map<std::string, std::unique_ptr<Key>> children; // by folded name
-    std::map<std::string, Entry> entries;                  // by folded name
+    std::map<std::string, Entry> entries;                 // by folded name
 };
 
 struct Model {
@@ -91,7 +91,7 @@ struct Model {
 std::string nameFrom(fuzz::Input& in) {
     static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789._-~";
     std::uint8_t n = in.u8();
-    std::size_t length = n < 200 ? n % 24 : 480 + (n - 200); // up to and past the 511-byte limit
+    std::size_t length = n < 200 ? n % 24 : 480 + (n - 200); // up to and past the 510-byte limit
     std::uint8_t seed = in.u8();
     std::string name(length, 'a');
     for (std::size_t i = 0; i < length; ++i)
@@ -99,8 +99,9 @@ std::string nameFrom(fuzz::Input& in) {
     return name;
 }
 
+// A name and its NUL must stay below 512 bytes.
 bool validName(const std::string& name) {
-    return !name.empty() && name.size() < 512;
+    return !name.empty() && name.size() + 1 < 512;
 }
 
 // A value of the type: up to 600 bytes, or at the 32,767-byte limit.
@@ -150,7 +151,8 @@ void verify(HREG h, const Key& key) {
     fuzz::check(children == key.children.size());
     for (const auto& [folded, child] : key.children) {
         RKEY found = 0;
-        fuzz::check(NR_RegGetKeyRaw(h, key.handle, child->name.c_str(), &found) == kOk && found == child->handle);
+        fuzz::check(NR_RegGetKeyRaw(h, key.handle, child->name.c_str(), &found) == kOk &&
+                    found == child->handle);
         verify(h, *child);
     }
 }
