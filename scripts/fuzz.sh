@@ -60,7 +60,7 @@ for t in "${targets[@]}"; do
   cov=$(sed -n 's/.*cov: \([0-9]*\).*/\1/p' <<<"$last")
   ft=$(sed -n 's/.*ft: \([0-9]*\).*/\1/p' <<<"$last")
   elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.0f", b - a }')
-  rate=$(awk -v n="${inputs:-0}" -v s="$elapsed" 'BEGIN { printf "%.0f", s > 0 ? n / s : 0 }')
+  rate=$(awk -v n="${inputs:-0}" -v s="$elapsed" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }')
   result=clean
   if [ "$status" -ne 0 ]; then
     failed=1

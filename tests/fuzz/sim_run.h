@@ -2,8 +2,8 @@
 // context every module takes, with an end of the run that throws sim::Exited.
 #pragma once
 
-#include "app/context.h"
-#include "app/session.h"
+#include "run/context.h"
+#include "run/session.h"
 #include "sim/sim_machine.h"
 
 namespace zov::fuzz {
