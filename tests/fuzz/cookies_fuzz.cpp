@@ -105,12 +105,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzBrowser browser(sim.files, sim.clock);
     sim.files.makeDirectory(kMozillaRegistry.substr(0, kMozillaRegistry.rfind('\\')));
     sim.files.writeText(kMozillaRegistry, (options & 1) != 0 ? in.text16() : mozillaFile);
-    browser.text = in.text16();
-    sim.files.writeText(kManagerRegistry, managerFile);
+    sim.files.writeText(kManagerRegistry, (options & 2) != 0 ? in.text16() : managerFile);
     sim.registry.setString(RegRoot::LocalMachine, "SOFTWARE\\Quillstone\\Quillstone\\CurrentVersion",
                            "AppPath", kQuillstone);
     sim.files.makeDirectory(kQuillstone + "\\gecko\\usr");
-    sim.files.writeText(kQuillstoneRegistry, quillstoneFile);
+    sim.files.writeText(kQuillstoneRegistry, (options & 4) != 0 ? in.text16() : quillstoneFile);
+    browser.text = in.text16();
     const std::string mozillaCookies = in.text16();
     const std::string managerCookies = in.text16();
     const std::string quillstoneCookies = in.rest();

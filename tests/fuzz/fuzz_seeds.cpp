@@ -63,18 +63,21 @@ void commandLines() {
         seed("command_line", name, line);
 }
 
-// A registry file as Mozilla writes its profile list, naming `folder`.
-std::string mozillaRegistry(const std::string& folder) {
-    fs::path file = gRoot / "mozilla-registry.tmp";
+// A registry file as a browser writes its profile list (the profile manager's or
+// Mozilla's), naming `folder`.
+std::string profileRegistry(bool manager, const std::string& folder) {
+    fs::path file = gRoot / "profile-registry.tmp";
     fs::remove(file);
     zov::reg::HREG h = nullptr;
     std::string bytes;
     if (zov::reg::NR_RegOpen(file.string().c_str(), &h) == zov::reg::kOk) {
         zov::reg::RKEY key = 0;
-        zov::reg::NR_RegAddKey(h, zov::reg::kKeyCommon, "Profiles", &key);
-        zov::reg::NR_RegSetEntryString(h, key, "CurrentProfile", "default");
-        zov::reg::NR_RegAddKey(h, zov::reg::kKeyCommon, "Profiles/default", &key);
-        zov::reg::NR_RegSetEntryString(h, key, "directory", folder.c_str());
+        zov::reg::NR_RegAddKey(h, zov::reg::kKeyCommon, manager ? "Tidewell/ProfileManager" : "Profiles",
+                               &key);
+        zov::reg::NR_RegSetEntryString(h, key, manager ? "LastTidewellUser" : "CurrentProfile", "default");
+        zov::reg::NR_RegAddKey(h, manager ? zov::reg::kKeyUsers : zov::reg::kKeyCommon,
+                               manager ? "default" : "Profiles/default", &key);
+        zov::reg::NR_RegSetEntryString(h, key, manager ? "ProfileLocation" : "directory", folder.c_str());
         zov::reg::NR_RegClose(h);
         std::ifstream in(file, std::ios::binary);
         bytes.assign(std::istreambuf_iterator<char>(in), {});
@@ -92,12 +95,14 @@ std::string cookieLine(const std::string& expires, const std::string& name, cons
 void cookies() {
     const std::string later = "1900000000";
     const std::string stamp = cookieLine(later, "TimeStamp", "07152004 13:45:30");
+    // Registry files, when given, stand for those of Mozilla, the profile manager and
+    // Quillstone, in that order.
     auto input = [](const std::string& system, const std::string& mozilla, const std::string& manager,
-                    const std::string& quillstone, const std::string* registry = nullptr) {
+                    const std::string& quillstone, const std::vector<std::string>& registries = {}) {
         Output out;
-        out.u8(registry != nullptr ? 1 : 0);
-        if (registry != nullptr)
-            out.text16(*registry);
+        out.u8(static_cast<std::uint8_t>((1u << registries.size()) - 1));
+        for (const std::string& registry : registries)
+            out.text16(registry);
         return out.text16(system).text16(mozilla).text16(manager).raw(quillstone).str();
     };
     seed("cookies", "system", input("a=1; webregSN=Alice; TimeStamp=07152004 13:45:30", "", "", ""));
@@ -130,8 +135,11 @@ void cookies() {
          input("TimeStamp=07152004-13.45/30; webregSN=S",
                cookieLine(later, "TimeStamp", "0715200X 13:45:30") + cookieLine(later, "webregSN", "M"),
                cookieLine(later, "TimeStamp", "07152004 13:45") + cookieLine(later, "webregSN", "P"), ""));
-    const std::string registry = mozillaRegistry("C:\\Moz\\profile");
-    seed("cookies", "mozilla-registry", input("", cookieLine(later, "webregSN", "Raw"), "", "", &registry));
+    const std::vector<std::string> registries = {profileRegistry(false, "C:\\Moz\\profile"),
+                                                 profileRegistry(true, "C:\\Mgr\\profile"),
+                                                 profileRegistry(false, std::string(259, 'q'))};
+    seed("cookies", "registry-files",
+         input("", cookieLine(later, "webregSN", "M"), cookieLine(later, "webregSN", "P"), "", registries));
 }
 
 void pipes() {
@@ -297,6 +305,10 @@ int main(int argc, char** argv) {
     if (argc != 2)
         return 2;
     gRoot = argv[1];
+    // Only this program's seeds: a folder a fuzzer wrote into is made anew.
+    for (const char* target :
+         {"command_line", "cookies", "pipe", "comps_ini", "client_db_roundtrip", "registry_roundtrip"})
+        fs::remove_all(gRoot / (std::string(target) + ".seeds"));
     commandLines();
     cookies();
     pipes();
