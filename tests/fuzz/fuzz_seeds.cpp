@@ -179,6 +179,10 @@ void compsIni() {
         seed("comps_ini", "target-" + std::to_string(n), ini("comps\\" + std::string(n - 6, 't'), "/s"));
     for (std::size_t n : {255, 256, 260})
         seed("comps_ini", "params-" + std::to_string(n), ini("comps\\f.exe", std::string(n, 'p')));
+    for (std::size_t n : {4095, 4096})
+        seed("comps_ini", "welcome-" + std::to_string(n),
+             "[ltext]\r\ntext=" + std::string(n, 'w') + "\r\n[mflash]\r\ntarget=comps\\f.exe\r\n");
+    seed("comps_ini", "welcome-quoted", "[LTEXT]\r\n TEXT = \"Welcome, member.\" \r\n");
 }
 
 // The round-trip record layout of client_db_roundtrip_fuzz.cpp.
