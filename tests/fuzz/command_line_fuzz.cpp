@@ -53,7 +53,7 @@ void checkSession(sim::SimMachine& sim, InstallerApp& app) {
     std::vector<std::string> sections = sim.profile.sectionNames(ini, 4096);
     fuzz::check(sections.size() == 1 && sections[0] == "enter");
     std::vector<std::string> keys = sim.profile.keys(ini, "enter");
-    fuzz::check(keys.size() == (s.useScreenName ? 30u : 29u));
+    fuzz::check(keys.size() == (s.useScreenName ? 30u : 29u)); // the fixed keys, and BRANDSN
     auto same = [&](const char* key, const std::string& written) {
         std::string read = sim.profile.readString(ini, "enter", key, "\x01", 4096);
         std::string want = trimmed(written);

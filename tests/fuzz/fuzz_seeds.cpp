@@ -108,6 +108,8 @@ void cookies() {
     seed("cookies", "system", input("a=1; webregSN=Alice; TimeStamp=07152004 13:45:30", "", "", ""));
     seed("cookies", "system-line-end", input("webregSN=Bob\nother", "", "", ""));
     seed("cookies", "system-empty-value", input("webregSN=; a=1", "", "", ""));
+    seed("cookies", "carriage-return",
+         input("webregSN=Ann\r[DLLs]", cookieLine(later, "webregSN", "B\rC"), "", ""));
     seed("cookies", "all-four",
          input("webregSN=IE", cookieLine(later, "webregSN", "Moz") + stamp,
                cookieLine(later, "webregSN", "Mgr"), cookieLine(later, "webregSN", "Q")));
