@@ -129,7 +129,9 @@ bool FlashCompanion::installFromCd() {
     const std::string setupFolder = module.substr(0, slash + 1);
     const std::string compsIni = setupFolder + "\\comps.ini";
     std::string target = m_.profile.readString(compsIni, "mflash", "target", "", kCompsValueBuffer);
-    if (target.empty())
+    // A quote names no file: inside the quoted program path it would end the path early and
+    // start another program of this folder with the rest as its arguments.
+    if (target.empty() || target.find('"') != std::string::npos)
         return false;
     target = FlashInstallerTarget(target);
     std::string params = m_.profile.readString(compsIni, "mflash", "params", "", kCompsValueBuffer);
