@@ -7,7 +7,7 @@
 #include "companions/flash.h"
 #include "discovery/scanner.h"
 #include "fuzz/fuzz_input.h"
-#include "fuzz/sim_run.h"
+#include "sim/sim_run.h"
 #include "ui/wizard_flow.h"
 #include "ui/wizard_pages.h"
 #include "unit/fake_frame.h"
@@ -24,7 +24,7 @@ class NoPages final : public PageHost {
     int showPage(WizardPage&) override { fuzz::fail(); }
 };
 
-void checkFlashInstaller(fuzz::SimRun& r, const std::string& folder, const std::string& ini) {
+void checkFlashInstaller(sim::SimRun& r, const std::string& folder, const std::string& ini) {
     // No Flash Player installed: the check goes to the CD's installer.
     FlashCompanion(r.run).CheckAndInstall();
     const auto& starts = r.sim.companions.detachedStarts;
@@ -41,7 +41,7 @@ void checkFlashInstaller(fuzz::SimRun& r, const std::string& folder, const std::
     fuzz::check(starts[0] == "\"" + program + "\" " + params);
 }
 
-void checkWelcomeText(fuzz::SimRun& r, const std::string& ini) {
+void checkWelcomeText(sim::SimRun& r, const std::string& ini) {
     sim::FakeFrame frame;
     ClientScanner scanner(r.run, r.session);
     NoPages pages;
@@ -59,7 +59,7 @@ void checkWelcomeText(fuzz::SimRun& r, const std::string& ini) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    fuzz::SimRun r;
+    sim::SimRun r;
     const std::string folder = "D:\\";
     const std::string ini = folder + "\\comps.ini";
     r.sim.files.writeText(ini, std::string(reinterpret_cast<const char*>(data), size));

@@ -11,7 +11,7 @@ add_custom_command(OUTPUT ${ZOV_FUZZ_DIR}/outside_input.seeds.stamp
   COMMENT "Writing the seed corpora of the outside-input fuzz targets")
 add_custom_target(fuzz_outside_input_seeds ALL DEPENDS ${ZOV_FUZZ_DIR}/outside_input.seeds.stamp)
 
-set(headers ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_input.h ${CMAKE_CURRENT_SOURCE_DIR}/sim_run.h)
+set(headers ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_input.h ${CMAKE_SOURCE_DIR}/tests/sim/sim_run.h)
 foreach(target command_line cookies pipe comps_ini)
   zov_fuzz_target(${target} SIM_LIBRARY
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${target}_fuzz.cpp

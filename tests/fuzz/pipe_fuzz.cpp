@@ -10,7 +10,7 @@
 // nothing; the peer's answers come back as texts without a NUL, within the same bound.
 #include "checks/running_clients.h"
 #include "fuzz/fuzz_input.h"
-#include "fuzz/sim_run.h"
+#include "sim/sim_run.h"
 
 #include <string>
 
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string userAnswer = in.text16();
     const std::string titleAnswer = in.rest();
 
-    fuzz::SimRun r;
+    sim::SimRun r;
     r.sim.checks.ownDisplayName = user;
     RunningClients clients(r.run);
     clients.startPipeServer(kInstallerPipe);
