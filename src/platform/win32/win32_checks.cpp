@@ -192,9 +192,12 @@ constexpr DWORD kPipeDefaultTimeoutMs = 5000;
 // A connection lives this long at most, however its peer behaves: one that connects and
 // never speaks, trickles requests or stops reading must not keep its instance for ever.
 constexpr DWORD kConnectionLifeMs = 30000;
+// At most this many connections at once (the instances a pipe traditionally has): a new
+// peer beyond them ends the oldest connection, so that a crowd of peers can neither exhaust
+// the process's threads nor keep the server from answering anyone else.
+constexpr std::size_t kMaxConnections = 255;
 // How long the listener waits before it tries again to make an instance.
-constexpr DWORD kListenerRetryMs = 50;
-constexpr DWORD kListenerFailureRetryMs = 1000;
+constexpr DWORD kListenerRetryMs = 1000;
 
 // One overlapped read or write with a bounded wait, which `cut` (when given and set) ends
 // early. On a time-out or a cut the operation is cancelled and error is WAIT_TIMEOUT.
@@ -240,8 +243,7 @@ struct ServerContext {
     std::string pipe;
     std::size_t maxRequest = 0;
     PipePort::Answer answer;
-    // The connections alive, oldest first. When every instance is taken the oldest one is
-    // cut, so that a crowd of peers cannot keep the server from answering anyone else.
+    // The connections alive, oldest first.
     std::mutex lock;
     std::list<Connection*> live;
 };
@@ -253,8 +255,8 @@ struct Connection {
     std::shared_ptr<ServerContext> server;
 };
 
+// Called with the server's lock held.
 void cutOldestConnection(ServerContext& server) {
-    std::lock_guard<std::mutex> hold(server.lock);
     for (Connection* connection : server.live) {
         if (!connection->cutAsked) {
             connection->cutAsked = true;
@@ -320,6 +322,8 @@ bool serve(const std::shared_ptr<ServerContext>& server, HANDLE pipe) {
     connection->cut = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (connection->cut != nullptr) {
         std::lock_guard<std::mutex> hold(server->lock);
+        if (server->live.size() >= kMaxConnections)
+            cutOldestConnection(*server);
         server->live.push_back(connection.get());
         if (HANDLE thread = CreateThread(nullptr, 0, connectionThread, connection.get(), 0, nullptr)) {
             connection.release();
@@ -339,7 +343,7 @@ DWORD WINAPI listenerThread(LPVOID parameter) {
     using InitializeFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
     using SetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
     // The server keeps answering for the whole run: an instance that cannot be made now is
-    // tried again, after the oldest connection was cut when all of them are taken.
+    // tried again a moment later.
     for (;;) {
         // A present but empty DACL: a setup in any session, under any account, may ask.
         HMODULE advapi = GetModuleHandleA("advapi32.dll");
@@ -356,12 +360,7 @@ DWORD WINAPI listenerThread(LPVOID parameter) {
                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
                              kPipeBuffer, kPipeBuffer, kPipeDefaultTimeoutMs, &attributes);
         if (pipe == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_PIPE_BUSY) {
-                cutOldestConnection(*server);
-                Sleep(kListenerRetryMs);
-            } else {
-                Sleep(kListenerFailureRetryMs);
-            }
+            Sleep(kListenerRetryMs);
             continue;
         }
         Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));

@@ -8,9 +8,11 @@
  *       "ok=0 step=<what failed> error=<code>".
  *   probe -out FILE flood NAME COUNT
  *       Connects COUNT hostile peers (each waits at most 200 ms for an instance) that send
- *       requests until the pipe takes no more and never read a reply; then, with all of them
- *       still connected, asks command 3 as a well-behaved peer (waiting up to 20 s for an
- *       instance). Writes "peers=<connected> " and that answer as "pipe" writes it.
+ *       requests until the pipe takes no more and never read a reply. Waits up to 20 s for
+ *       the server to let go of each of them (its write that was left waiting ends), then,
+ *       with all of them still open, asks command 3 as a well-behaved peer (waiting up to
+ *       20 s for an instance). Writes "peers=<connected> waiting=<left waiting> cut=<let go> "
+ *       and that answer as "pipe" writes it.
  *   probe -out FILE mutex NAME
  *       Writes "exists=1" when OpenMutexA opens the mutex, else "exists=0 error=<code>".
  *   probe -out FILE boxtext TITLE
@@ -110,8 +112,10 @@ static int probe_flood(FILE* out, const char* name, unsigned count) {
     static const unsigned char request[8] = {3, 0, 0, 0, 0, 0, 0, 0};
     HANDLE* peers = (HANDLE*)calloc(count, sizeof(HANDLE));
     OVERLAPPED* pending = (OVERLAPPED*)calloc(count, sizeof(OVERLAPPED));
-    unsigned connected = 0;
-    if (peers == NULL || pending == NULL)
+    char* waiting = (char*)calloc(count, 1);
+    unsigned connected = 0, cut = 0, left = 0;
+    DWORD started;
+    if (peers == NULL || pending == NULL || waiting == NULL)
         return 2;
     for (unsigned i = 0; i < count; ++i) {
         HANDLE pipe;
@@ -123,14 +127,28 @@ static int probe_flood(FILE* out, const char* name, unsigned count) {
             continue;
         peers[i] = pipe;
         ++connected;
-        /* Requests until one stays pending (the server stopped taking them in); no reads. */
+        /* Requests until one is left waiting (the server stopped taking them in); no reads. */
         for (int k = 0; k < 256; ++k) {
             memset(&pending[i], 0, sizeof pending[i]);
-            if (!WriteFile(pipe, request, sizeof request, NULL, &pending[i]))
+            if (!WriteFile(pipe, request, sizeof request, NULL, &pending[i])) {
+                waiting[i] = GetLastError() == ERROR_IO_PENDING;
+                left += waiting[i];
                 break;
+            }
         }
     }
-    fprintf(out, "peers=%u ", connected);
+    /* A server that lets go of a peer ends the write it left waiting. */
+    started = GetTickCount();
+    while (cut < left && GetTickCount() - started < 20000) {
+        Sleep(100);
+        for (unsigned i = 0; i < count; ++i) {
+            if (waiting[i] && HasOverlappedIoCompleted(&pending[i])) {
+                waiting[i] = 0;
+                ++cut;
+            }
+        }
+    }
+    fprintf(out, "peers=%u waiting=%u cut=%u ", connected, left, cut);
     probe_pipe(out, name, 3, 8, 0, 20000);
     for (unsigned i = 0; i < count; ++i)
         if (peers[i] != NULL)
