@@ -6,7 +6,7 @@ file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp $
 set(ZOV_BIN ${CMAKE_BINARY_DIR}/bin)
 set(ZOV_PROGUPD ${ZOV_BIN}/progupd.dll)
 
-set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 gdi32 version)
+set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 gdi32)
 
 # The real machine: every port implemented with the Win32 API.
 add_library(zov_win32_ports STATIC ${ZOV_PORT_SOURCES})

@@ -159,14 +159,18 @@ void InstallerApp::postInstall() {
     removeCommonRetryShortcut();
 }
 
-void InstallerApp::launchClient(const std::string& commandLine) {
+void InstallerApp::launchClient(const std::string& program) {
+    // The client lives under "Program Files": started by its bare path, a planted
+    // "C:\\Program.exe" would run with our rights.
+    const ProcessStart what{program, ""};
+    const std::string commandLine = what.commandLine();
     ProcessHandle client;
     bool started = false;
     std::uint32_t error = 0; // of the failed start, taken before any trace line
     if (os_.vista()) {
         trace_.printf("OS : Vista ");
         if (StartService(machine_.services, machine_.clock, trace_, "ZOV ACS")) {
-            auto outcome = machine_.processes.startAsStandardUser(commandLine, true, client);
+            auto outcome = machine_.processes.startAsStandardUser(what, true, client);
             error = machine_.system.lastError();
             if (outcome != Processes::StandardUserStart::NoCreateProcessAsUser)
                 trace_.printf("CreateProcessAsUser SuccessFull\n");
@@ -177,7 +181,7 @@ void InstallerApp::launchClient(const std::string& commandLine) {
             started = outcome == Processes::StandardUserStart::Started;
         }
     } else {
-        client = machine_.processes.start(commandLine, true);
+        client = machine_.processes.start(what, true);
         started = static_cast<bool>(client);
         error = machine_.system.lastError();
     }

@@ -56,8 +56,11 @@ bool InstallerApp::onFrameMessage(std::uint32_t message, std::uintptr_t wParam, 
 }
 
 void InstallerApp::run(const std::string& line) {
-    // Stage 2.
+    // Stage 2. The switches that make a run silent count from here on: no box may wait for
+    // a person, not even one from before the session values are made.
     commandLine_.parse(line);
+    session_.silent =
+        commandLine_.has("/s") || commandLine_.has("/x") || commandLine_.has("-?") || commandLine_.has("-j");
     // Stage 3.
     trace_.start(0);
     if (trace_.on()) {

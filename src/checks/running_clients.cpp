@@ -22,6 +22,8 @@ const char* const kClientKeys[] = {
 };
 constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kAccessDenied = 5;
+// All access as Windows 2000 and XP know it: they refuse the newer systems' 0x1FFFFF.
+constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 constexpr std::uint32_t kAppWindowMask = 0x10CA0000; // visible, caption, system menu, minimise box
 constexpr int kListedApplications = 10;
 using pipe::kCommandTitle;
@@ -151,7 +153,7 @@ ProcessHandle RunningClients::findClientProcess(const std::string& name) {
             continue;
         for (const ModuleEntry& module : *modules)
             if (equalsNoCase(module.name, name) && equalsNoCase(module.path, expected))
-                return probe.openProcess(process.pid);
+                return probe.openProcess(process.pid, kProcessAllAccess);
     }
     return {};
 }

@@ -138,13 +138,13 @@ bool FlashCompanion::installFromCd() {
     if (params.empty())
         params = "/Q";
 
-    const std::string commandLine = "\"" + setupFolder + "\\" + target + "\" " + params;
-    trace_.printf("%s", commandLine.c_str());
+    const ProcessStart installerStart{setupFolder + "\\" + target, params};
+    trace_.printf("%s", installerStart.commandLine().c_str());
 
     bool succeeded = false;
     // The error is taken where the step failed: the trace lines that follow may change it.
     std::uint32_t error = 0;
-    ProcessHandle installer = m_.companions.startDetached(commandLine);
+    ProcessHandle installer = m_.companions.startDetached(installerStart);
     if (!installer) {
         error = m_.system.lastError();
     } else {

@@ -18,14 +18,12 @@ bool CScript::setArguments(const std::string& arguments) {
 }
 
 std::string CScript::commandLine() const {
-    if (arguments_.empty())
-        return "\"" + programPath_ + "\"";
-    return "\"" + programPath_ + "\" " + arguments_;
+    return ProcessStart{programPath_, arguments_}.commandLine();
 }
 
 char CScript::Execute(RunContext& run, const std::string& settingsFile) {
     run.trace.printf("CScript:Execute() - CreateProcess() creating script process");
-    ProcessHandle engine = run.m.processes.start(commandLine(), false);
+    ProcessHandle engine = run.m.processes.start({programPath_, arguments_}, false);
     if (!engine) {
         const std::uint32_t error = run.m.system.lastError(); // before the trace line can change it
         if (run.trace.on()) {

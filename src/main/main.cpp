@@ -2,14 +2,15 @@
 #include "app/installer.h"
 #include "diag/win32/crash_handler.h"
 #include "platform/win32/win32_machine.h"
+#include "platform/win32/win32_util.h"
 #include "ui/win32/frame_window.h"
 
 #include <windows.h>
 #include <ole2.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // Keep the current folder (a download folder, a CD) out of the DLL search path.
-    SetDllDirectoryA("");
+    // Before anything can load a library: never one planted in a download folder or on a CD.
+    zov::win32::restrictLibrarySearch();
     zov::win32::CrashForTestsIfAsked(); // test builds only
     OleInitialize(nullptr);
 

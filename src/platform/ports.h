@@ -46,8 +46,9 @@ class ProfileStore {
     // The all-null write that flushes the profile cache.
     virtual void flush() = 0;
     // A read into a buffer of bufferSize bytes: at most bufferSize - 1 characters come back.
-    virtual std::string readString(const std::string& file, const std::string& section, const std::string& key,
-                                   const std::string& defaultValue, std::size_t bufferSize) = 0;
+    virtual std::string readString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& defaultValue,
+                                   std::size_t bufferSize) = 0;
     // Section names in file order, as far as they fit a buffer of bufferSize bytes.
     virtual std::vector<std::string> sectionNames(const std::string& file, std::size_t bufferSize) = 0;
 };
@@ -87,7 +88,8 @@ class SystemInfo {
     virtual std::uint32_t processorCount() = 0;
     virtual std::uint64_t physicalMemoryBytes() = 0;
     // Architecture, level and revision as GetSystemInfo reports them.
-    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) = 0;
+    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level,
+                                   std::uint32_t& revision) = 0;
     virtual std::uint32_t measureCpuMhz() = 0; // the one-second time-stamp counter measurement
     virtual bool isWow64() = 0;
     virtual bool screenReaderRunning() = 0;
@@ -103,8 +105,8 @@ class Registry {
     virtual ~Registry() = default;
     virtual bool keyExists(RegRoot root, const std::string& key) = 0;
     // A string value read into a buffer of maxBytes; nullopt when key or value cannot be read.
-    virtual std::optional<std::string> readString(RegRoot root, const std::string& key, const std::string& value,
-                                                  std::size_t maxBytes = 260) = 0;
+    virtual std::optional<std::string> readString(RegRoot root, const std::string& key,
+                                                  const std::string& value, std::size_t maxBytes = 260) = 0;
     virtual std::optional<std::uint32_t> readDword(RegRoot root, const std::string& key,
                                                    const std::string& value) = 0;
     // Sub-key names in enumeration order; nullopt when the key cannot be opened.
@@ -145,15 +147,28 @@ struct ProcessHandle {
     explicit operator bool() const { return process != 0; }
 };
 
+// A program to start. Its full path is handed to the system as the application name, and
+// its command line starts with that path in quotes: no part of a path with blanks in it
+// ("C:\Program Files\...") can ever be taken for a program of its own.
+struct ProcessStart {
+    std::string program;
+    std::string arguments; // after the quoted path and one blank; none when empty
+
+    std::string commandLine() const {
+        const std::string quoted = "\"" + program + "\"";
+        return arguments.empty() ? quoted : quoted + " " + arguments;
+    }
+};
+
 class Processes {
   public:
     virtual ~Processes() = default;
-    // CreateProcessA with the command line; showMaximized sets STARTF_USESHOWWINDOW.
-    virtual ProcessHandle start(const std::string& commandLine, bool showMaximized) = 0;
+    // CreateProcessA; showMaximized sets STARTF_USESHOWWINDOW.
+    virtual ProcessHandle start(const ProcessStart& what, bool showMaximized) = 0;
     // The same with a medium-integrity copy of our token (CreateProcessAsUserA, looked up at
     // run time). The outcome tells the caller which trace lines to write.
     enum class StandardUserStart { NoCreateProcessAsUser, NoToken, Started, Failed };
-    virtual StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    virtual StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                                   ProcessHandle& started) = 0;
     virtual bool hasEnded(const ProcessHandle& process) = 0;
     virtual std::optional<std::uint32_t> exitCode(const ProcessHandle& process) = 0;
@@ -201,8 +216,8 @@ struct ServiceStatus {
 class ServiceControl {
   public:
     virtual ~ServiceControl() = default;
-    virtual bool available() = 0;     // advapi32 and its five functions were found
-    virtual bool openManager() = 0;   // the manager stays open afterwards
+    virtual bool available() = 0;   // advapi32 and its five functions were found
+    virtual bool openManager() = 0; // the manager stays open afterwards
     virtual bool openService(const std::string& name) = 0;
     // 0 when the start call succeeded, else the last error (1056: already running).
     virtual std::uint32_t start() = 0;

@@ -41,6 +41,14 @@ WINE_ENV = {
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d",
 }
 
+
+def native_first(*names):
+    """Environment that plays Windows' library search for these names: Wine takes its own
+    copy of a system library unless told to prefer a file of that name ("n,b"), wherever
+    the search finds it first."""
+    return {"WINEDLLOVERRIDES": "%s;%s=n,b" % (WINE_ENV["WINEDLLOVERRIDES"], ",".join(names))}
+
+
 # The frame window and its messages (the wire contract in src/protocol/contract.h).
 FRAME_CLASS = "ZOVInstallerClass"
 WM_CLOSE = 0x0010

@@ -279,19 +279,6 @@ void SimProcesses::registerProgram(const std::string& path, Program program) {
     programs[pathKey(path)] = std::move(program);
 }
 
-std::string SimProcesses::programOf(const std::string& commandLine) {
-    std::size_t start = commandLine.find_first_not_of(" \t");
-    if (start == std::string::npos)
-        return "";
-    if (commandLine[start] == '"') {
-        std::size_t close = commandLine.find('"', start + 1);
-        return commandLine.substr(start + 1,
-                                  close == std::string::npos ? std::string::npos : close - start - 1);
-    }
-    std::size_t end = commandLine.find_first_of(" \t", start);
-    return commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 int SimProcesses::openHandles() const {
     int n = 0;
     for (const auto& [handle, r] : running)
@@ -306,10 +293,11 @@ SimProcesses::Running* SimProcesses::find(const ProcessHandle& process) {
     return &it->second;
 }
 
-ProcessHandle SimProcesses::launch(const std::string& commandLine, bool showMaximized, bool asStandardUser) {
-    std::string path = programOf(commandLine);
+ProcessHandle SimProcesses::launch(const ProcessStart& what, bool showMaximized, bool asStandardUser) {
+    const std::string& path = what.program;
+    const std::string commandLine = what.commandLine();
     auto it = programs.find(pathKey(path));
-    starts.push_back({commandLine, showMaximized, asStandardUser, it != programs.end()});
+    starts.push_back({path, commandLine, showMaximized, asStandardUser, it != programs.end()});
     if (it == programs.end()) {
         machine_.system.error = err::kFileNotFound;
         return {};
@@ -323,20 +311,20 @@ ProcessHandle SimProcesses::launch(const std::string& commandLine, bool showMaxi
     return handle;
 }
 
-ProcessHandle SimProcesses::start(const std::string& commandLine, bool showMaximized) {
-    return launch(commandLine, showMaximized, false);
+ProcessHandle SimProcesses::start(const ProcessStart& what, bool showMaximized) {
+    return launch(what, showMaximized, false);
 }
 
-Processes::StandardUserStart SimProcesses::startAsStandardUser(const std::string& commandLine,
-                                                               bool showMaximized, ProcessHandle& started) {
+Processes::StandardUserStart SimProcesses::startAsStandardUser(const ProcessStart& what, bool showMaximized,
+                                                               ProcessHandle& started) {
     started = {};
     if (standardUserOutcome != StandardUserStart::Started) {
-        starts.push_back({commandLine, showMaximized, true, false});
+        starts.push_back({what.program, what.commandLine(), showMaximized, true, false});
         if (standardUserOutcome == StandardUserStart::Failed)
             machine_.system.error = err::kAccessDenied;
         return standardUserOutcome;
     }
-    started = launch(commandLine, showMaximized, true);
+    started = launch(what, showMaximized, true);
     return started ? StandardUserStart::Started : StandardUserStart::Failed;
 }
 
@@ -420,9 +408,10 @@ void SimProcessExit::exit(std::uint32_t exitCode) {
     code = exitCode;
     machine_.kernel.closeAllHandles();
     auto& windows = machine_.windows.windows;
-    windows.erase(std::remove_if(windows.begin(), windows.end(),
-                                 [](const SimWindowSystem::Window& w) { return w.windowClass == "ZOVInstallerClass"; }),
-                  windows.end());
+    windows.erase(
+        std::remove_if(windows.begin(), windows.end(),
+                       [](const SimWindowSystem::Window& w) { return w.windowClass == "ZOVInstallerClass"; }),
+        windows.end());
     throw Exited{exitCode};
 }
 
@@ -579,9 +568,9 @@ SimMachine::SimMachine()
 }
 
 Machine SimMachine::machine() {
-    return Machine{profile, files, system,   registry,  clock,   windows,   processes, kernel,
-                   shell,   power, services, traceWire, strings, resources, exit,      discovery, checks.ports(), companions,
-                   browsers};
+    return Machine{profile, files,     system,         registry,   clock,     windows, processes,
+                   kernel,  shell,     power,          services,   traceWire, strings, resources,
+                   exit,    discovery, checks.ports(), companions, browsers};
 }
 
 void SimMachine::setTempPath(const std::string& path) {

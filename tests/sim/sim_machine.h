@@ -176,6 +176,7 @@ class SimProcesses : public Processes {
         unsigned pollsBeforeEnd = 0; // hasEnded answers false this many times first
     };
     struct Start {
+        std::string program;
         std::string commandLine;
         bool showMaximized = false;
         bool asStandardUser = false;
@@ -199,12 +200,11 @@ class SimProcesses : public Processes {
     std::vector<std::pair<std::uintptr_t, std::uint32_t>> terminations;
 
     void registerProgram(const std::string& path, Program program);
-    // The program path of a command line: the quoted first part, or up to the first blank.
-    static std::string programOf(const std::string& commandLine);
     int openHandles() const;
 
-    ProcessHandle start(const std::string& commandLine, bool showMaximized) override;
-    StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    // The program runs by its path, as the application name makes it on Windows.
+    ProcessHandle start(const ProcessStart& what, bool showMaximized) override;
+    StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                           ProcessHandle& started) override;
     bool hasEnded(const ProcessHandle& process) override;
     // 259 (STILL_ACTIVE) while running; nullopt for an unknown or closed handle.
@@ -213,7 +213,7 @@ class SimProcesses : public Processes {
     bool terminate(const ProcessHandle& process, std::uint32_t code) override;
 
   private:
-    ProcessHandle launch(const std::string& commandLine, bool showMaximized, bool asStandardUser);
+    ProcessHandle launch(const ProcessStart& what, bool showMaximized, bool asStandardUser);
     Running* find(const ProcessHandle& process);
 
     SimMachine& machine_;
@@ -233,7 +233,7 @@ class SimKernelObjects : public KernelObjects {
 
     // Names compare exactly, as the kernel's object names do.
     std::uintptr_t createMutex(const std::string& name) override; // last error 183 when it existed
-    void closeAllHandles(); // the process ended
+    void closeAllHandles();                                       // the process ended
     void releaseMutex(std::uintptr_t mutex) override;
     bool createSignalledEvent(const std::string& name) override;
 

@@ -5,6 +5,7 @@
 // Nothing here depends on the engine's own file name or extension. The only channels
 // back to the setup are install.ini and the frame's window messages; the process exit
 // code is always 0.
+#include "common/library_search.h"
 #include "common/client_db_writer.h"
 #include "common/engine_logic.h"
 #include "progupd/progupd.h"
@@ -547,6 +548,15 @@ void Engine::registerClient() const {
     setString("Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath", mainDir_);
     setString("Software\\Velquonet\\Velquonet", "LastRegisteredAppPath", mainDir_);
 
+    // As an installed client has it: the next setup's start-up takes it for an upgrade.
+    char windows[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        Profile winIni(joinPath(std::string(windows, n), "win.ini"));
+        winIni.put(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath, mainDir_);
+        winIni.flush();
+    }
+
     // Empty keys: the client keeps its data in its own folder.
     Profile appData(joinPath(mainDir_, "appdata.ini"));
     appData.put("appdata", "Common", "");
@@ -581,6 +591,7 @@ void Engine::writeClientDatabase() const {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    zov::tools::restrictLibrarySearch();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     Engine engine;
     engine.run();

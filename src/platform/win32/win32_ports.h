@@ -111,8 +111,8 @@ class Win32WindowSystem final : public WindowSystem {
 // win32_processes.cpp
 class Win32Processes final : public Processes {
   public:
-    ProcessHandle start(const std::string& commandLine, bool showMaximized) override;
-    StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    ProcessHandle start(const ProcessStart& what, bool showMaximized) override;
+    StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                           ProcessHandle& started) override;
     bool hasEnded(const ProcessHandle& process) override;
     std::optional<std::uint32_t> exitCode(const ProcessHandle& process) override;
