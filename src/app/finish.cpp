@@ -3,6 +3,7 @@
 
 #include "companions/environment.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -196,8 +197,7 @@ void InstallerApp::launchClient(const std::string& commandLine) {
     const std::string splashClass = names::kClientSplashClass;
     bool seen = false;
     for (int pass = 0; pass < 400; ++pass) {
-        machine_.windows.pumpMessages();
-        machine_.clock.sleep(50);
+        pumpFor(machine_.windows, machine_.clock, 50);
         bool present = machine_.windows.findWindow(&splashClass, nullptr) != 0;
         if (seen && !present)
             break;

@@ -5,6 +5,7 @@
 #include "checks/system_checks.h"
 #include "companions/flash.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -424,8 +425,8 @@ void InstallerApp::runCoordinated() {
     session_.installType = 'A';
     machine_.windows.sendMessage(session_.frame, msg::InitProgress, 0, 0);
     machine_.windows.sendMessage(session_.frame, msg::ShowProgress, 0, 0);
-    while (!frameLogic_->coordinationAnswered())
-        machine_.windows.pumpMessages();
+    // The answer comes as a message from the coordinating process: sleep until it does.
+    pumpUntil(machine_.windows, [this] { return frameLogic_->coordinationAnswered(); });
     setDdeq();
     if (frameLogic_->coordinationCancel()) {
         session_.engineResult = '3';

@@ -46,8 +46,9 @@ class ProfileStore {
     // The all-null write that flushes the profile cache.
     virtual void flush() = 0;
     // A read into a buffer of bufferSize bytes: at most bufferSize - 1 characters come back.
-    virtual std::string readString(const std::string& file, const std::string& section, const std::string& key,
-                                   const std::string& defaultValue, std::size_t bufferSize) = 0;
+    virtual std::string readString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& defaultValue,
+                                   std::size_t bufferSize) = 0;
     // Section names in file order, as far as they fit a buffer of bufferSize bytes.
     virtual std::vector<std::string> sectionNames(const std::string& file, std::size_t bufferSize) = 0;
 };
@@ -87,7 +88,8 @@ class SystemInfo {
     virtual std::uint32_t processorCount() = 0;
     virtual std::uint64_t physicalMemoryBytes() = 0;
     // Architecture, level and revision as GetSystemInfo reports them.
-    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) = 0;
+    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level,
+                                   std::uint32_t& revision) = 0;
     virtual std::uint32_t measureCpuMhz() = 0; // the one-second time-stamp counter measurement
     virtual bool isWow64() = 0;
     virtual bool screenReaderRunning() = 0;
@@ -103,8 +105,8 @@ class Registry {
     virtual ~Registry() = default;
     virtual bool keyExists(RegRoot root, const std::string& key) = 0;
     // A string value read into a buffer of maxBytes; nullopt when key or value cannot be read.
-    virtual std::optional<std::string> readString(RegRoot root, const std::string& key, const std::string& value,
-                                                  std::size_t maxBytes = 260) = 0;
+    virtual std::optional<std::string> readString(RegRoot root, const std::string& key,
+                                                  const std::string& value, std::size_t maxBytes = 260) = 0;
     virtual std::optional<std::uint32_t> readDword(RegRoot root, const std::string& key,
                                                    const std::string& value) = 0;
     // Sub-key names in enumeration order; nullopt when the key cannot be opened.
@@ -122,12 +124,25 @@ class Clock {
     virtual void sleep(std::uint32_t milliseconds) = 0;
 };
 
+// A process this program started.
+struct ProcessHandle {
+    std::uintptr_t process = 0;
+    std::uintptr_t thread = 0;
+    explicit operator bool() const { return process != 0; }
+};
+
 // Windows and messages of the UI thread.
 class WindowSystem {
   public:
     virtual ~WindowSystem() = default;
+    static constexpr std::uint32_t kWaitForever = 0xFFFFFFFF;
+
     // One pass of the nested loop: peek, dialog filter, translate, dispatch until empty.
     virtual void pumpMessages() = 0;
+    // Blocks until a message is waiting for this thread (posted, input, or sent from another
+    // thread or process), the process ends (when one is given), or the time is up. Returns at
+    // once when a message is already waiting. It delivers nothing: the next pump does.
+    virtual void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) = 0;
     virtual WindowHandle findWindow(const std::string* windowClass, const std::string* title) = 0;
     virtual bool windowExists(WindowHandle window) = 0;
     virtual std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -136,13 +151,6 @@ class WindowSystem {
                              std::intptr_t lParam) = 0;
     // A task-modal box owned by the frame; never called in a silent run.
     virtual BoxAnswer messageBox(BoxKind kind, const std::string& text, const std::string& caption) = 0;
-};
-
-// A process this program started.
-struct ProcessHandle {
-    std::uintptr_t process = 0;
-    std::uintptr_t thread = 0;
-    explicit operator bool() const { return process != 0; }
 };
 
 class Processes {
@@ -201,8 +209,8 @@ struct ServiceStatus {
 class ServiceControl {
   public:
     virtual ~ServiceControl() = default;
-    virtual bool available() = 0;     // advapi32 and its five functions were found
-    virtual bool openManager() = 0;   // the manager stays open afterwards
+    virtual bool available() = 0;   // advapi32 and its five functions were found
+    virtual bool openManager() = 0; // the manager stays open afterwards
     virtual bool openService(const std::string& name) = 0;
     // 0 when the start call succeeded, else the last error (1056: already running).
     virtual std::uint32_t start() = 0;

@@ -95,6 +95,7 @@ class Win32WindowSystem final : public WindowSystem {
     void removeDialog(HWND dialog);
 
     void pumpMessages() override;
+    void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) override;
     WindowHandle findWindow(const std::string* windowClass, const std::string* title) override;
     bool windowExists(WindowHandle window) override;
     std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
