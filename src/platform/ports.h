@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zov {
@@ -43,6 +44,10 @@ class ProfileStore {
                              const std::string& value) = 0;
     virtual bool deleteKey(const std::string& file, const std::string& section, const std::string& key) = 0;
     virtual bool deleteSection(const std::string& file, const std::string& section) = 0;
+    // Replaces the keys of a section with these, in this order, in one write of the file
+    // (WritePrivateProfileSectionA). A new section goes at the end of the file.
+    virtual bool writeSection(const std::string& file, const std::string& section,
+                              const std::vector<std::pair<std::string, std::string>>& keys) = 0;
     // The all-null write that flushes the profile cache.
     virtual void flush() = 0;
     // A read into a buffer of bufferSize bytes: at most bufferSize - 1 characters come back.

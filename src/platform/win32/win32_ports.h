@@ -29,6 +29,8 @@ class Win32ProfileStore final : public ProfileStore {
                      const std::string& value) override;
     bool deleteKey(const std::string& file, const std::string& section, const std::string& key) override;
     bool deleteSection(const std::string& file, const std::string& section) override;
+    bool writeSection(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& keys) override;
     void flush() override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize) override;
