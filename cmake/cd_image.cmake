@@ -12,3 +12,8 @@ add_custom_target(cd ALL
   COMMENT "Staging the CD image in ${ZOV_CD}"
   VERBATIM)
 add_dependencies(cd setup comp01 client_dad client_wzov)
+
+if(NOT ZOV_TEST_HOOKS)
+  add_test(NAME cd_image_release
+    COMMAND ${CMAKE_COMMAND} -DCD=${ZOV_CD} -DSYMBOLS=${ZOV_SYMBOLS} -P ${CMAKE_SOURCE_DIR}/cmake/check_cd.cmake)
+endif()

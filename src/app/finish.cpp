@@ -88,6 +88,7 @@ void InstallerApp::restartExit(std::uint32_t code) {
 }
 
 void InstallerApp::exitProcess(std::uint32_t code) {
+    machine_.shell.settle(); // the association notice may still be under way
     if (trace_.on()) {
         trace_.printf("Exiting, %ld", static_cast<long>(static_cast<std::int32_t>(code)));
         trace_.time();
@@ -131,6 +132,7 @@ void InstallerApp::cleanUp() {
 }
 
 bool InstallerApp::removeRetryShortcutIn(const std::optional<std::string>& folder) {
+    machine_.shell.settle();
     if (!folder)
         return false;
     for (const std::string& link : machine_.files.find(*folder + "\\*.lnk")) {

@@ -120,6 +120,7 @@ void InstallerApp::run(const std::string& line) {
     machine_.windows.pumpMessages();
     if (session_.installPhase == 2)
         machine_.kernel.createSignalledEvent(names::kCoordinatorReadyEvent);
+    machine_.shell.settle();
     trace_.printf("System checks complete");
     // Stage 12.
     installerMutex_ = machine_.kernel.createMutex(names::kInstallerMutex);
@@ -362,8 +363,9 @@ void InstallerApp::createRetryShortcut() {
     std::optional<std::string> folder = retryShortcutFolder();
     if (!folder || !machine_.files.exists(session_.installerPath))
         return;
-    machine_.shell.createShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
-                                  stringAt(2));
+    // Saved beside the checks that follow; whatever removes it, or ends the run, waits first.
+    machine_.shell.startShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
+                                 stringAt(2));
 }
 
 void InstallerApp::writeAddOnChoice() {

@@ -190,10 +190,17 @@ class Shell {
     virtual std::optional<std::string> programFilesFolder() = 0; // SHGetFolderPathA(38)
     virtual bool createShortcut(const std::string& link, const std::string& target,
                                 const std::string& description) = 0;
+    // The same, but the call may return before the link is saved (the real shell saves it on
+    // a worker thread, while the run goes on); settle() waits for it.
+    virtual void startShortcut(const std::string& link, const std::string& target,
+                               const std::string& description) = 0;
     virtual std::optional<std::string> shortcutTarget(const std::string& link) = 0;
     // One SHFileOperationA FO_DELETE of a wildcard pattern, silent, no confirmation.
     virtual bool deletePattern(const std::string& pattern) = 0;
+    // SHChangeNotify(SHCNE_ASSOCCHANGED); it too may still be under way on return.
     virtual void notifyAssociationsChanged() = 0;
+    // Waits until the shell work started above is done.
+    virtual void settle() = 0;
 };
 
 // The machine's power: where a restart leaves the program. Tests replace it with a recorder.

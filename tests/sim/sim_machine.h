@@ -269,17 +269,24 @@ class SimShell : public Shell {
 
     std::optional<std::string> programFiles = std::string("C:\\Program Files");
     int associationNotifications = 0;
+    int settles = 0;
     std::vector<std::string> deletedPatterns;
 
     std::optional<std::string> programFilesFolder() override { return programFiles; }
     // A shortcut is a small text file on the simulated disk: the folder must exist.
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;
+    // Saved at once: nothing is left for settle() to wait for.
+    void startShortcut(const std::string& link, const std::string& target,
+                       const std::string& description) override {
+        createShortcut(link, target, description);
+    }
     std::optional<std::string> shortcutTarget(const std::string& link) override;
     std::optional<std::string> shortcutDescription(const std::string& link);
     // Deletes every matching file; true when all of them went (also when none matched).
     bool deletePattern(const std::string& pattern) override;
     void notifyAssociationsChanged() override { ++associationNotifications; }
+    void settle() override { ++settles; }
 
   private:
     SimMachine& machine_;

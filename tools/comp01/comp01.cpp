@@ -264,6 +264,10 @@ class Engine {
 };
 
 EngineControl Engine::loadControl() const {
+#ifndef ZOV_TEST_HOOKS
+    // The engine on a release CD does what it is for, whatever the environment says.
+    return {};
+#else
     char path[MAX_PATH + 1] = {};
     DWORD n = GetEnvironmentVariableA("ZOV_ENGINE_CONTROL", path, sizeof path);
     if (n == 0 || n >= sizeof path)
@@ -275,6 +279,7 @@ EngineControl Engine::loadControl() const {
         return {};
     Profile control(full);
     return readControl([&](const char* key) { return control.get("control", key); });
+#endif
 }
 
 void Engine::record(const std::string& path) const {

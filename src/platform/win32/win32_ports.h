@@ -10,6 +10,7 @@
 #include <winsvc.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zov::win32 {
@@ -134,11 +135,20 @@ class Win32KernelObjects final : public KernelObjects {
 class Win32Shell final : public Shell {
   public:
     std::optional<std::string> programFilesFolder() override;
+    ~Win32Shell() override;
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;
+    void startShortcut(const std::string& link, const std::string& target,
+                       const std::string& description) override;
     std::optional<std::string> shortcutTarget(const std::string& link) override;
     bool deletePattern(const std::string& pattern) override;
     void notifyAssociationsChanged() override;
+    void settle() override;
+
+  private:
+    // Saving a link and the association notice can take tens of milliseconds each (Wine
+    // starts a helper program for both); they run beside the UI thread.
+    std::vector<std::thread> background_;
 };
 
 class Win32Power final : public Power {
