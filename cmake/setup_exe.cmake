@@ -43,8 +43,11 @@ function(zov_setup_executable name with_component)
 endfunction()
 
 zov_setup_executable(setup ON)
-# A copy without the progress module, for the damaged-installation test only.
-zov_setup_executable(setup_nocomponent OFF)
+zov_ship(setup)
+if(ZOV_TEST_HOOKS)
+  # A copy without the progress module, for the damaged-installation test only.
+  zov_setup_executable(setup_nocomponent OFF)
+endif()
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 
 include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)

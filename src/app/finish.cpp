@@ -3,6 +3,7 @@
 
 #include "companions/environment.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -87,6 +88,7 @@ void InstallerApp::restartExit(std::uint32_t code) {
 }
 
 void InstallerApp::exitProcess(std::uint32_t code) {
+    machine_.shell.settle(); // the association notice may still be under way
     if (trace_.on()) {
         trace_.printf("Exiting, %ld", static_cast<long>(static_cast<std::int32_t>(code)));
         trace_.time();
@@ -130,6 +132,7 @@ void InstallerApp::cleanUp() {
 }
 
 bool InstallerApp::removeRetryShortcutIn(const std::optional<std::string>& folder) {
+    machine_.shell.settle();
     if (!folder)
         return false;
     for (const std::string& link : machine_.files.find(*folder + "\\*.lnk")) {
@@ -200,8 +203,7 @@ void InstallerApp::launchClient(const std::string& program) {
     const std::string splashClass = names::kClientSplashClass;
     bool seen = false;
     for (int pass = 0; pass < 400; ++pass) {
-        machine_.windows.pumpMessages();
-        machine_.clock.sleep(50);
+        pumpFor(machine_.windows, machine_.clock, 50);
         bool present = machine_.windows.findWindow(&splashClass, nullptr) != 0;
         if (seen && !present)
             break;

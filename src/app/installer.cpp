@@ -5,6 +5,7 @@
 #include "checks/system_checks.h"
 #include "companions/flash.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -122,6 +123,7 @@ void InstallerApp::run(const std::string& line) {
     machine_.windows.pumpMessages();
     if (session_.installPhase == 2)
         machine_.kernel.createSignalledEvent(names::kCoordinatorReadyEvent);
+    machine_.shell.settle();
     trace_.printf("System checks complete");
     // Stage 12.
     installerMutex_ = machine_.kernel.createMutex(names::kInstallerMutex);
@@ -364,8 +366,9 @@ void InstallerApp::createRetryShortcut() {
     std::optional<std::string> folder = retryShortcutFolder();
     if (!folder || !machine_.files.exists(session_.installerPath))
         return;
-    machine_.shell.createShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
-                                  stringAt(2));
+    // Saved beside the checks that follow; whatever removes it, or ends the run, waits first.
+    machine_.shell.startShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
+                                 stringAt(2));
 }
 
 void InstallerApp::writeAddOnChoice() {
@@ -427,8 +430,8 @@ void InstallerApp::runCoordinated() {
     session_.installType = 'A';
     machine_.windows.sendMessage(session_.frame, msg::InitProgress, 0, 0);
     machine_.windows.sendMessage(session_.frame, msg::ShowProgress, 0, 0);
-    while (!frameLogic_->coordinationAnswered())
-        machine_.windows.pumpMessages();
+    // The answer comes as a message from the coordinating process: sleep until it does.
+    pumpUntil(machine_.windows, [this] { return frameLogic_->coordinationAnswered(); });
     setDdeq();
     if (frameLogic_->coordinationCancel()) {
         session_.engineResult = '3';

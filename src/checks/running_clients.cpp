@@ -3,6 +3,7 @@
 #include "run/text.h"
 #include "protocol/contract.h"
 #include "protocol/pipe_wire.h"
+#include "platform/message_waits.h"
 
 #include <memory>
 
@@ -296,8 +297,8 @@ int RunningClients::ShutdownClient() {
     bool nudged = false;
     bool first = true;
     for (int counter = kShutdownPasses;;) {
-        m.clock.sleep(100);
-        m.windows.pumpMessages();
+        // Poll replies are answered as they come, and the pass keeps its 100 ms.
+        pumpFor(m.windows, m.clock, 100);
         --counter;
         bool openable = false;
         const bool mutex = mutexPresent(mutexName, openable);

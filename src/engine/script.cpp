@@ -35,10 +35,11 @@ char CScript::Execute(RunContext& run, const std::string& settingsFile) {
             "This copy of ZOV cannot be installed because an installation file is missing or damaged.");
         run.fail(2);
     }
-    // Wait without a time limit, keeping the frame alive for the engine's progress messages.
+    // Wait without a time limit, keeping the frame alive for the engine's progress messages:
+    // the engine waits for the answer to each one, so the wait wakes for every message.
     while (!run.m.processes.hasEnded(engine)) {
         run.m.windows.pumpMessages();
-        run.m.clock.sleep(50);
+        run.m.windows.waitForMessage(50, &engine);
     }
     run.m.processes.close(engine);
     std::string rc = run.m.profile.readString(settingsFile, "exit", "rc", "", 2048);

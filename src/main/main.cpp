@@ -6,13 +6,14 @@
 #include "ui/win32/frame_window.h"
 
 #include <windows.h>
-#include <ole2.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Before anything can load a library: never one planted in a download folder or on a CD.
     zov::win32::restrictLibrarySearch();
     zov::win32::CrashForTestsIfAsked(); // test builds only
-    OleInitialize(nullptr);
+    // OLE is not entered here: entering it makes a hidden window and costs a silent run tens
+    // of milliseconds for nothing. Whatever first hosts a control (the movie, the consent
+    // page) enters it then; the shell's link calls enter COM for themselves.
 
     static zov::win32::Win32Machine realMachine(instance);
     static zov::Machine machine = realMachine.machine();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zov {
@@ -43,6 +44,10 @@ class ProfileStore {
                              const std::string& value) = 0;
     virtual bool deleteKey(const std::string& file, const std::string& section, const std::string& key) = 0;
     virtual bool deleteSection(const std::string& file, const std::string& section) = 0;
+    // Replaces the keys of a section with these, in this order, in one write of the file
+    // (WritePrivateProfileSectionA). A new section goes at the end of the file.
+    virtual bool writeSection(const std::string& file, const std::string& section,
+                              const std::vector<std::pair<std::string, std::string>>& keys) = 0;
     // The all-null write that flushes the profile cache.
     virtual void flush() = 0;
     // A read into a buffer of bufferSize bytes: at most bufferSize - 1 characters come back.
@@ -124,12 +129,25 @@ class Clock {
     virtual void sleep(std::uint32_t milliseconds) = 0;
 };
 
+// A process this program started.
+struct ProcessHandle {
+    std::uintptr_t process = 0;
+    std::uintptr_t thread = 0;
+    explicit operator bool() const { return process != 0; }
+};
+
 // Windows and messages of the UI thread.
 class WindowSystem {
   public:
     virtual ~WindowSystem() = default;
+    static constexpr std::uint32_t kWaitForever = 0xFFFFFFFF;
+
     // One pass of the nested loop: peek, dialog filter, translate, dispatch until empty.
     virtual void pumpMessages() = 0;
+    // Blocks until a message is waiting for this thread (posted, input, or sent from another
+    // thread or process), the process ends (when one is given), or the time is up. Returns at
+    // once when a message is already waiting. It delivers nothing: the next pump does.
+    virtual void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) = 0;
     virtual WindowHandle findWindow(const std::string* windowClass, const std::string* title) = 0;
     virtual bool windowExists(WindowHandle window) = 0;
     virtual std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -138,13 +156,6 @@ class WindowSystem {
                              std::intptr_t lParam) = 0;
     // A task-modal box owned by the frame; never called in a silent run.
     virtual BoxAnswer messageBox(BoxKind kind, const std::string& text, const std::string& caption) = 0;
-};
-
-// A process this program started.
-struct ProcessHandle {
-    std::uintptr_t process = 0;
-    std::uintptr_t thread = 0;
-    explicit operator bool() const { return process != 0; }
 };
 
 // A program to start. Its full path is handed to the system as the application name, and
@@ -192,10 +203,17 @@ class Shell {
     virtual std::optional<std::string> programFilesFolder() = 0; // SHGetFolderPathA(38)
     virtual bool createShortcut(const std::string& link, const std::string& target,
                                 const std::string& description) = 0;
+    // The same, but the call may return before the link is saved (the real shell saves it on
+    // a worker thread, while the run goes on); settle() waits for it.
+    virtual void startShortcut(const std::string& link, const std::string& target,
+                               const std::string& description) = 0;
     virtual std::optional<std::string> shortcutTarget(const std::string& link) = 0;
     // One SHFileOperationA FO_DELETE of a wildcard pattern, silent, no confirmation.
     virtual bool deletePattern(const std::string& pattern) = 0;
+    // SHChangeNotify(SHCNE_ASSOCCHANGED); it too may still be under way on return.
     virtual void notifyAssociationsChanged() = 0;
+    // Waits until the shell work started above is done.
+    virtual void settle() = 0;
 };
 
 // The machine's power: where a restart leaves the program. Tests replace it with a recorder.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace zov::sim {
 namespace {
@@ -194,8 +195,53 @@ std::vector<SimWindowSystem::Message> SimWindowSystem::messagesOf(std::uint32_t 
     return out;
 }
 
+void SimWindowSystem::sendFromOtherProcess(std::uint64_t afterMs, WindowHandle target, std::uint32_t message,
+                                           std::uintptr_t wParam, std::intptr_t lParam) {
+    Incoming sent{machine_.clock.nowMs + afterMs, {target, message, wParam, lParam, false}};
+    auto later = std::find_if(incoming.begin(), incoming.end(),
+                              [&](const Incoming& i) { return i.dueMs > sent.dueMs; });
+    incoming.insert(later, sent);
+}
+
+void SimWindowSystem::waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) {
+    ++waits;
+    SimClock& clock = machine_.clock;
+    if (!postedQueue.empty())
+        return;
+    if (process != nullptr) {
+        auto running = machine_.processes.running.find(process->process);
+        if (running == machine_.processes.running.end() || running->second.pollsLeft == 0)
+            return;
+    }
+    const bool forever = milliseconds == kWaitForever;
+    const std::uint64_t deadline = forever ? UINT64_MAX : clock.nowMs + milliseconds;
+    for (const Incoming& i : incoming) {
+        if (!i.answered && i.dueMs <= deadline) {
+            clock.nowMs = std::max(clock.nowMs, i.dueMs);
+            idleWaits_ = 0;
+            return;
+        }
+    }
+    if (forever) {
+        if (++idleWaits_ > 100000)
+            throw std::logic_error("a wait for a message that nothing will send");
+        return;
+    }
+    clock.nowMs = deadline;
+}
+
 void SimWindowSystem::pumpMessages() {
     ++pumps;
+    // By index: a handler may send more.
+    for (std::size_t n = 0; n < incoming.size(); ++n) {
+        if (incoming[n].answered || incoming[n].dueMs > machine_.clock.nowMs)
+            continue;
+        const Message m = incoming[n].message;
+        incoming[n].answered = true;
+        const std::intptr_t reply = sendMessage(m.target, m.message, m.wParam, m.lParam);
+        incoming[n].reply = reply;
+        incoming[n].answeredMs = machine_.clock.nowMs;
+    }
     std::deque<Message> due;
     due.swap(postedQueue); // what is posted while delivering waits for the next pass
     for (const Message& m : due) {

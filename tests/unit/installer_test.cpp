@@ -299,4 +299,17 @@ TEST_F(CoordinatedRun, CancelEndsWith1602WithoutTheEngine) {
     EXPECT_TRUE(engineCommandLines().empty());
 }
 
+TEST_F(CoordinatedRun, TheWaitForTheAnswerSleepsUntilItComes) {
+    sim.windows.onPump = [this](SimMachine& s) {
+        if (app->session().installPhase != 2) {
+            s.windows.sendMessage(frame.handleValue, msg::SetInstallPhase, 0, 2);
+            s.windows.sendFromOtherProcess(5000, frame.handleValue, msg::EngineDone, 0, 0);
+        }
+    };
+    EXPECT_EQ(run("/s"), 0u);
+    ASSERT_EQ(sim.windows.incoming.size(), 1u);
+    EXPECT_TRUE(sim.windows.incoming[0].answered);
+    EXPECT_EQ(engineCommandLines().size(), 1u);
+}
+
 } // namespace

@@ -520,6 +520,12 @@ static void testShell(Machine& m) {
     CHECK(!m.shell.shortcutTarget(dir + "none.lnk").has_value());
     CHECK(!m.shell.createShortcut(dir + "nofolder\\x.lnk", self(), "x"));
     DeleteFileA(link.c_str());
+    // Saved on a worker thread: there once settle() has returned.
+    m.shell.startShortcut(link, self(), "Install ZOV 9.0 VR");
+    m.shell.notifyAssociationsChanged();
+    m.shell.settle();
+    CHECK(m.shell.shortcutTarget(link).has_value());
+    DeleteFileA(link.c_str());
 
     for (const char* n : {"GL1.TMP", "GLabc.TMP", "keep.TMP", "GL2.txt"}) {
         auto f = m.files.create(dir + n);
@@ -544,7 +550,6 @@ static void testShell(Machine& m) {
     m.files.removeFile(dir + "GLheld.TMP");
     m.files.removeFile(dir + "keep.TMP");
     m.files.removeFile(dir + "GL2.txt");
-    m.shell.notifyAssociationsChanged();
 }
 
 static void testPower(Machine& m) {
