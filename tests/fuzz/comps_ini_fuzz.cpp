@@ -36,8 +36,10 @@ void checkFlashInstaller(sim::SimRun& r, const std::string& folder, const std::s
     constexpr std::size_t kValue = 255;
     const std::string program = folder + "\\" + FlashInstallerTarget(target.substr(0, kValue));
     params = params.empty() ? "/Q" : params.substr(0, kValue);
-    // The program the system starts is the quoted first part of the line.
-    fuzz::check(sim::SimProcesses::programOf(starts[0]) == program);
+    // The program the system starts is the one named as the application, and the line it
+    // gets starts with that path in quotes.
+    const auto& started = r.sim.processes.starts;
+    fuzz::check(started.size() == 1 && started[0].program == program);
     fuzz::check(starts[0] == "\"" + program + "\" " + params);
 }
 
