@@ -41,7 +41,8 @@ InstallerApp::InstallerApp(Machine& machine, FrameHost& frame)
       prompts_(machine.windows, machine.strings, session_.silent), run_{machine,  trace_, history_,
                                                                         prompts_, *this,  abort_},
       settings_(machine.profile, machine.files, SettingsFile::pathIn(machine.system.tempPath())),
-      scanner_(run_, session_), os_(machine.system.osVersion()), boxDialogs_(run_) {
+      scanner_(run_, session_), os_(machine.system.osVersion()), boxDialogs_(run_),
+      wizard_(run_, session_, scanner_, frame_, defaultPages_) {
     frameLogic_ = std::make_unique<FrameLogic>(run_, session_, frame_, settings_.path());
     frameLogic_->networkAlive = [this] { return machine_.companions.networkAlive(); };
     frameLogic_->dialogs = dialogs_;

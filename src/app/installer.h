@@ -15,6 +15,7 @@
 #include "engine/script.h"
 #include "ui/box_dialogs.h"
 #include "ui/frame_logic.h"
+#include "ui/wizard_flow.h"
 
 #include <memory>
 #include <optional>
@@ -50,6 +51,10 @@ class InstallerApp final : public Finisher {
     std::uint32_t exitCodeFor(char engineResult);
     // The dialogs of the checks and the run sequence; message-box stand-ins by default.
     void setDialogs(CheckDialogs& dialogs);
+    // What shows the wizard's pages; without one each page takes its default answer unseen.
+    void setPageHost(PageHost& pages) { wizard_.setPageHost(pages); }
+    // The wizard flow of the interactive run (the directory page's chooser is set on it).
+    WizardFlow& wizard() { return wizard_; }
 
   private:
     // Start-up.
@@ -106,6 +111,8 @@ class InstallerApp final : public Finisher {
     std::uint32_t cookieStore_ = 0;
     BoxDialogs boxDialogs_;
     CheckDialogs* dialogs_ = &boxDialogs_;
+    DefaultAnswerPageHost defaultPages_;
+    WizardFlow wizard_;
     // Packed version of the client chosen for upgrade (the wizard flow sets it).
     std::uint32_t upgradeVersion_ = 0;
     std::uintptr_t installerMutex_ = 0;

@@ -27,15 +27,17 @@ void InstallerApp::runSequence() {
     if (frame_.hasFlash())
         frame_.playMovie();
     abort_ = false;
-    // The wizard pages lead here, and Back on the disk-space page leads to them again;
-    // until they exist each pass goes straight to the preparation.
+    // The wizard leads here, and Back on the disk-space page leads into it again.
+    wizard_.start();
     for (;;) {
         if (abort_)
             return;
+        upgradeVersion_ = wizard_.upgradeVersion();
         upgradeComponentCheck();
         prepareEngineRun();
         if (engineRunLoop())
             return;
+        wizard_.runFrom(WizardFlow::afterDiskSpaceBack(session_.installType));
     }
 }
 
@@ -94,7 +96,7 @@ void InstallerApp::prepareEngineRun() {
 
 int InstallerApp::showDiskSpacePage(DiskFigures& figures) {
     for (;;) {
-        int page = dialogs_->diskSpacePage(figures);
+        int page = dialogs_->diskSpacePage(figures, false);
         if (page != CheckDialogs::kPageCancel)
             return page;
         if (CancelConfirmation(run_, *dialogs_).exitChosen()) {

@@ -267,6 +267,14 @@ bool ClientScanner::askToGoOn(const char* question, const char* runQuestion) {
     return false;
 }
 
+bool ClientScanner::AskVersionQuestion(int comparison) {
+    if (comparison == 0)
+        return askToGoOn(scanner_text::kSameQuestion, scanner_text::kRunSameQuestion);
+    if (comparison == 1)
+        return askToGoOn(scanner_text::kNewerQuestion, scanner_text::kRunNewerQuestion);
+    return true;
+}
+
 int ClientScanner::CheckRegisteredClient() {
     Machine& m = run_.m;
     // 1.

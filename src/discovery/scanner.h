@@ -84,6 +84,9 @@ class ClientScanner {
     // Reads the chosen client (the session's upgrade directory) and sets the old language
     // and country. False, leaving them, when any step fails.
     bool ReadUpgradeClient(std::uint32_t& version, std::string& codebase, std::string& build);
+    // The same-version (comparison 0) or newer-version (1) question, with the offer to run
+    // the installed client on No; true when the user goes on (and for other comparisons).
+    bool AskVersionQuestion(int comparison);
     bool CheckLanguageUpgrade(int language, int country);
     // -1 older, 0 same, 1 newer than the product.
     int CompareClientVersion(std::uint32_t version, int buildMajor, int buildMinor, char buildLetter);

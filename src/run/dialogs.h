@@ -37,8 +37,9 @@ class CheckDialogs {
     // kCleanupCancel.
     virtual int diskCleanup(DiskFigures& figures, bool systemCheck) = 0;
     // The disk-space page: kPageNext, kPageBack, or kPageCancel when the user asked to
-    // cancel (the caller asks the cancel confirmation).
-    virtual int diskSpacePage(DiskFigures& figures) = 0;
+    // cancel (the caller asks the cancel confirmation). During the install (a checkpoint
+    // failure) the page has no Back and no change of drive.
+    virtual int diskSpacePage(DiskFigures& figures, bool duringInstall) = 0;
 };
 
 // Asked whenever the user cancels: Exit or Resume. In a silent run the answer is Exit at

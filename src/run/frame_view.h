@@ -6,8 +6,17 @@
 #include "platform/ports.h"
 
 #include <string>
+#include <vector>
 
 namespace zov {
+
+// The frame's progress text without a movie: the headline, then one entry per feature line
+// shown (an empty entry stands for a line break only). The window erases its background and
+// draws these over it, scaled and placed by its appearance settings.
+struct FrameText {
+    std::string headline;
+    std::vector<std::string> lines;
+};
 
 // What the logic asks of the window: progress and busy displays, menu state, the movie.
 class FrameView {
@@ -27,13 +36,27 @@ class FrameView {
     virtual void setMinimizeBox(bool present) = 0;
     virtual bool minimizedOrMaximized() = 0;
     virtual void bringToForeground() = 0;
-    virtual void drawProgressText(int percent) = 0; // the frame text without a movie
+    // The frame text without a movie (erase the background, then draw), and the switch of the
+    // background to the progress picture once progress has started.
+    virtual void drawFrameText(const FrameText& text) = 0;
+    virtual void useProgressBackground() = 0;
+    // The progress dialog's partner note (control 1075, shown with this text) and its
+    // animation: frame `frame` of the 8-frame strip at control 1051; false when the dialog
+    // has no such control.
+    virtual void showPartnerNote(const std::string& text) = 0;
+    virtual bool drawProgressAnimation(int frame) = 0;
     // The movie; all of these do nothing without a Flash control.
     virtual bool hasFlash() = 0;
     virtual bool loadMovieSection(const std::string& section) = 0;
     virtual void gotoLabel(const std::string& target, const std::string& label) = 0;
     virtual void playMovie() = 0;
     virtual void pauseMovie() = 0;
+    virtual void resumeMovie() = 0; // a paused movie short of its last frame plays on
+    virtual bool useFlashProgress() = 0;
+    virtual void setMovieLoop(bool loop) = 0;
+    virtual void setMovieVariable(const std::string& name, const std::string& value) = 0;
+    virtual void saveMovie() = 0;    // remembers the movie and its frame
+    virtual void restoreMovie() = 0; // back to what saveMovie remembered
 };
 
 // The frame window's life, as start-up and finish drive it.

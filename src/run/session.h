@@ -50,6 +50,7 @@ struct InstallSession {
     bool showWelcome = true, showMember = true, showDirectory = true, forceDirectory = false;
     bool cookieLookup = true;
     bool upgradeTargetFixed = false;
+    bool recentVersionChoice = true; // the recent-version page: upgrade it (true) or search
     bool screenReader = false;
     bool noFlash = false; // "-f"
 

@@ -43,7 +43,7 @@ int BoxDialogs::diskCleanup(DiskFigures& figures, bool systemCheck) {
                : kCleanupCancel;
 }
 
-int BoxDialogs::diskSpacePage(DiskFigures& f) {
+int BoxDialogs::diskSpacePage(DiskFigures& f, bool) {
     Prompts& prompts = run_.prompts;
     const bool oneDrive = std::toupper(static_cast<unsigned char>(f.systemDrive)) ==
                           std::toupper(static_cast<unsigned char>(f.installDrive));

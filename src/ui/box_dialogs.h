@@ -12,7 +12,7 @@ class BoxDialogs final : public CheckDialogs {
     bool resumeSetup() override;
     void cancelSummary() override;
     int diskCleanup(DiskFigures& figures, bool systemCheck) override;
-    int diskSpacePage(DiskFigures& figures) override;
+    int diskSpacePage(DiskFigures& figures, bool duringInstall) override;
 
     static const char* const kResumeText;
 

@@ -67,7 +67,7 @@ class ScriptedDialogs : public CheckDialogs {
         cleanupAnswers.pop_front();
         return answer;
     }
-    int diskSpacePage(DiskFigures& figures) override {
+    int diskSpacePage(DiskFigures& figures, bool) override {
         ++pages;
         pageFigures.push_back(figures);
         if (pageAnswers.empty())

@@ -59,12 +59,30 @@ class FakeFrame : public FrameHost {
     void setMinimizeBox(bool p) override { minimizeBox = p; }
     bool minimizedOrMaximized() override { return false; }
     void bringToForeground() override {}
-    void drawProgressText(int) override {}
+    void drawFrameText(const FrameText& t) override { frameTexts.push_back(t); }
+    void useProgressBackground() override { progressBackground = true; }
+    void showPartnerNote(const std::string& text) override { partnerNotes.push_back(text); }
+    bool drawProgressAnimation(int frame) override {
+        animationFrames.push_back(frame);
+        return progress;
+    }
     bool hasFlash() override { return false; }
     bool loadMovieSection(const std::string&) override { return false; }
     void gotoLabel(const std::string&, const std::string&) override {}
-    void playMovie() override {}
+    void playMovie() override { ++moviePlays; }
     void pauseMovie() override {}
+    void resumeMovie() override {}
+    bool useFlashProgress() override { return false; }
+    void setMovieLoop(bool) override {}
+    void setMovieVariable(const std::string&, const std::string&) override {}
+    void saveMovie() override {}
+    void restoreMovie() override {}
+
+    std::vector<FrameText> frameTexts;
+    bool progressBackground = false;
+    std::vector<std::string> partnerNotes;
+    std::vector<int> animationFrames;
+    int moviePlays = 0;
 };
 
 } // namespace zov::sim

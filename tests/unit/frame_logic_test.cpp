@@ -3,6 +3,7 @@
 #include "sim/sim_machine.h"
 #include "ui/frame_logic.h"
 #include "protocol/contract.h"
+#include "unit/checks_fixture.h"
 #include "unit/fake_frame.h"
 
 #include <gtest/gtest.h>
@@ -116,10 +117,15 @@ TEST_F(Frame, ShowProgressAfterTheBusyDisplayRemovesIt) {
 
 TEST_F(Frame, DiskSpaceFailureAsksThePage) {
     history.StartNew();
-    logic.diskSpacePage = [] { return 1; };
+    zov::sim::ScriptedDialogs pages;
+    logic.dialogs = &pages;
     EXPECT_EQ(send(msg::DiskSpaceFail), 0);
-    logic.diskSpacePage = [] { return 0; };
+    // Exit asks first: Resume shows the page again, Exit answers with the frame's handle.
+    pages.pageAnswers = {CheckDialogs::kPageCancel, CheckDialogs::kPageCancel};
+    pages.resumeAnswers = {true, false};
     EXPECT_EQ(send(msg::DiskSpaceFail), 0x5150);
+    EXPECT_EQ(pages.pages, 3);
+    EXPECT_TRUE(abort);
     session.silent = true;
     EXPECT_EQ(send(msg::DiskSpaceFail), 0);
 }

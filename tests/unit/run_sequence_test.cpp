@@ -1,6 +1,7 @@
 // The interactive path from the preparation through the engine and its result, and the
 // checks as start-up runs them.
 #include "app/installer.h"
+#include "common/client_db_writer.h"
 #include "unit/checks_fixture.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,15 @@ class RunSequenceTest : public ::testing::Test {
     int eventCount(unsigned event) {
         auto e = events();
         return static_cast<int>(std::count(e.begin(), e.end(), event));
+    }
+    // A registered client the wizard offers for upgrade on its recent-version page.
+    void registeredClient(const std::string& version) {
+        const std::string folder = "C:\\ZOV" + version;
+        sim.files.writeText(folder + "\\wzov.exe", "MZ");
+        sim.files.writeBytes(folder + "\\idb\\main.idx",
+                             tools::ClientDatabaseWriter().version(version).screenNames({"Bob"}).bytes());
+        sim.registry.setString(RegRoot::LocalMachine, "Software\\Velquonet\\Velquonet\\CurrentVersion",
+                               "Apppath", folder);
     }
     bool boxShown(unsigned id) {
         for (const auto& b : sim.windows.boxes)
@@ -232,6 +242,7 @@ TEST_F(RunSequenceTest, AClientThatCannotBeEndedAsksForARestart) {
 }
 
 TEST_F(RunSequenceTest, UpgradeComponentCheckIsOffWithoutItsMessage) {
+    registeredClient("7.0");
     sim.registry.setDword(RegRoot::LocalMachine, "Software\\Velquonet\\Velquonet\\COMIT\\308", "installed",
                           1);
     EXPECT_EQ(run("-e -t"), 0u);
@@ -239,6 +250,7 @@ TEST_F(RunSequenceTest, UpgradeComponentCheckIsOffWithoutItsMessage) {
 }
 
 TEST_F(RunSequenceTest, UpgradeComponentCheckWhenSwitchedOn) {
+    registeredClient("7.0");
     sim.strings.set(1358, "A component is missing.");
     const std::string root = "Software\\Velquonet\\Velquonet\\COMIT";
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\9", "installed", 1);

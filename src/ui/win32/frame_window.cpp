@@ -193,8 +193,8 @@ void FrameWindow::bringToForeground() {
         SetForegroundWindow(hwnd_);
 }
 
-void FrameWindow::drawProgressText(int percent) {
-    lastPercent_ = percent;
+void FrameWindow::drawFrameText(const FrameText& text) {
+    headline_ = text.headline;
     if (hwnd_ != nullptr)
         InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -232,10 +232,9 @@ LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
-        std::string headline = strings_.get(2092);
-        if (lastPercent_ > 0 && !headline.empty()) {
+        if (!headline_.empty()) {
             SetBkMode(dc, TRANSPARENT);
-            TextOutA(dc, 216, 23, headline.c_str(), static_cast<int>(headline.size()));
+            TextOutA(dc, 216, 23, headline_.c_str(), static_cast<int>(headline_.size()));
         }
         EndPaint(hwnd_, &ps);
         return 0;

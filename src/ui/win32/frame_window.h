@@ -42,12 +42,21 @@ class FrameWindow final : public FrameHost {
     void setMinimizeBox(bool present) override;
     bool minimizedOrMaximized() override;
     void bringToForeground() override;
-    void drawProgressText(int percent) override;
+    void drawFrameText(const FrameText& text) override;
+    void useProgressBackground() override {}
+    void showPartnerNote(const std::string&) override {}
+    bool drawProgressAnimation(int) override { return false; }
     bool hasFlash() override { return false; }
     bool loadMovieSection(const std::string&) override { return false; }
     void gotoLabel(const std::string&, const std::string&) override {}
     void playMovie() override {}
     void pauseMovie() override {}
+    void resumeMovie() override {}
+    bool useFlashProgress() override { return false; }
+    void setMovieLoop(bool) override {}
+    void setMovieVariable(const std::string&, const std::string&) override {}
+    void saveMovie() override {}
+    void restoreMovie() override {}
 
   private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
@@ -66,7 +75,7 @@ class FrameWindow final : public FrameHost {
     std::function<void()> onClose_;
     std::function<void(HWND)> onCreated_;
     std::string className_;
-    int lastPercent_ = 0;
+    std::string headline_;
 };
 
 } // namespace zov::win32
