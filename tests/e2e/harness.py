@@ -9,6 +9,9 @@ Pieces:
   desktop, registry.
 - `TraceCapture`: the "Trace Monitor" stand-in (tracemon.exe -o) around a run.
 - `SetupTestCase`: the unittest base class that wires these together.
+- `UiDriver` and `InteractiveTestCase`: an interactive setup.exe on a virtual desktop, worked
+  through its windows by uidriver.exe the way a person would; screenshots land in
+  <build>/artefacts/screenshots.
 
 By hand, after building the win64 preset:
     cd tests/e2e && python3 -m unittest -v test_silent_install
@@ -35,6 +38,7 @@ BIN_DIR = os.path.join(BUILD_DIR, "bin")
 HELPERS = os.environ.get("ZOV_E2E_HELPERS") or os.path.join(BIN_DIR, "e2e")
 CD_IMAGE = os.path.join(BUILD_DIR, "cd")
 E2E_WORK = os.path.join(BUILD_DIR, "e2e")
+ARTEFACTS = os.path.join(BUILD_DIR, "artefacts")
 
 WINE_ENV = {
     "WINEDEBUG": "-all",
@@ -44,6 +48,12 @@ WINE_ENV = {
 # The frame window and its messages (the wire contract in src/ui/frame_messages.h).
 FRAME_CLASS = "ZOVInstallerClass"
 WM_CLOSE = 0x0010
+WM_SYSCOMMAND = 0x0112
+SC_RESTORE = 0xF120
+WS_MAXIMIZE = 0x01000000
+WS_MINIMIZEBOX = 0x00020000
+VK_TAB, VK_RETURN, VK_ESCAPE = 0x09, 0x0D, 0x1B
+IDOK, IDCANCEL = 1, 2
 BM_CLICK = 0x00F5
 WM_ENGINEDONE = 1154
 WM_SETINSTALLPHASE = 1156
@@ -191,6 +201,42 @@ def prefix_template():
         return template
 
 
+# Every program of the prefix on one virtual desktop of the screen's size: real frames and
+# maximising (bare Xvfb has neither), and the UI driver sees the setup's windows.
+VIRTUAL_DESKTOP_REG = (
+    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"1024x768\"\r\n"
+)
+
+
+def desktop_template():
+    """The template prefix with the virtual desktop switched on, made once per build tree."""
+    base = prefix_template()
+    template = os.path.join(E2E_WORK, "prefix-desktop")
+    ready = template + ".ready"
+    with open(os.path.join(E2E_WORK, "prefix-desktop.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready) and os.path.isdir(template):
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        subprocess.run(["cp", "-a", base, template], check=True)
+        home = template + ".home"
+        env = _base_env()
+        env.update(_isolated_home_env(home))
+        env["WINEPREFIX"] = template
+        reg = template + ".reg"
+        with open(reg, "w", newline="") as f:
+            f.write(VIRTUAL_DESKTOP_REG)
+        log = os.path.join(E2E_WORK, "prefix-desktop.log")
+        status = _run_quiet(["wine", "C:\\windows\\system32\\reg.exe", "import", windows_path(reg)], env, 120, log)
+        _run_quiet(["wineserver", "-w"], env, 60, log)
+        shutil.rmtree(home, ignore_errors=True)
+        if status != 0:
+            raise RuntimeError("the virtual desktop setting failed, see %s" % log)
+        open(ready, "w").close()
+        return template
+
+
 class RunResult:
     def __init__(self, exit_code, timed_out, seconds, raw):
         self.exit_code = exit_code  # full 32-bit code, or None
@@ -211,13 +257,13 @@ class WinePrefix:
     """A private copy of the template prefix. Always `close()` it: that stops its wineserver
     and with it every Windows process of the prefix."""
 
-    def __init__(self, display, workdir=None):
+    def __init__(self, display, workdir=None, desktop=False):
         self.work = workdir or tempfile.mkdtemp(prefix="zov-e2e-")
         os.makedirs(self.work, exist_ok=True)
         self.path = os.path.join(self.work, "prefix")
         self.logs = os.path.join(self.work, "logs")
         os.makedirs(self.logs, exist_ok=True)
-        template = prefix_template()
+        template = desktop_template() if desktop else prefix_template()
         subprocess.run(["cp", "-a", template, self.path], check=True)
         self.env = _base_env()
         self.env.update(_isolated_home_env(os.path.join(self.work, "home")))
@@ -618,3 +664,201 @@ class SetupTestCase(unittest.TestCase):
     def assertExit(self, result, code):
         self.assertFalse(result.timed_out, "setup did not end: %r" % result)
         self.assertEqual(result.exit_code, code, "exit code, %r" % result)
+
+
+# -- An interactive setup, worked through its windows ---------------------------------------
+
+
+class DriverError(AssertionError):
+    pass
+
+
+def _unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def bmp_to_png(bmp_path, png_path):
+    """A 24-bit bottom-up BMP (what uidriver writes) as a PNG, without an imaging library."""
+    import struct
+    import zlib
+
+    with open(bmp_path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * stride : offset + y * stride + width * 3]
+        rgb = bytearray(row)
+        rgb[0::3], rgb[2::3] = row[2::3], row[0::3]  # BGR to RGB
+        rows.append(b"\0" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+    with open(png_path, "wb") as f:
+        f.write(png)
+
+
+class UiDriver:
+    """uidriver.exe on the prefix's desktop, answering one command per line over a loopback
+    socket (see helpers/uidriver.c). Windows are named by selectors: the control ids their
+    dialog holds ("1017", "1060,1061,!1376") or a window handle."""
+
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.sock = None
+        self.file = None
+
+    def start(self, timeout=30):
+        import socket
+
+        port_file = os.path.join(self.prefix.work, "uidriver-%d.port" % id(self))
+        self.prefix.spawn([os.path.join(HELPERS, "uidriver.exe"), "-serve", windows_path(port_file)])
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(port_file):
+            if time.monotonic() > deadline:
+                raise RuntimeError("uidriver did not start")
+            time.sleep(0.05)
+        port = int(read_text(port_file).strip())
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=120)
+        self.file = self.sock.makefile("rw", encoding="utf-8", newline="\n")
+        return self
+
+    def stop(self):
+        if self.sock is not None:
+            try:
+                self.file.write("quit\n")
+                self.file.flush()
+            except OSError:
+                pass
+            self.sock.close()
+            self.sock = None
+
+    def try_call(self, *words):
+        line = " ".join('"%s"' % w if " " in str(w) else str(w) for w in words)
+        self.file.write(line + "\n")
+        self.file.flush()
+        answer = self.file.readline().rstrip("\n")
+        if answer.startswith("ok"):
+            return True, _unescape(answer[3:])
+        return False, answer[4:]
+
+    def call(self, *words):
+        ok, value = self.try_call(*words)
+        if not ok:
+            raise DriverError("uidriver %s: %s" % (" ".join(map(str, words)), value))
+        return value
+
+    def wait(self, selector, timeout=30):
+        """The handle of the visible dialog that holds the selector's controls."""
+        return int(self.call("wait", selector, int(timeout * 1000)))
+
+    def gone(self, selector, timeout=30):
+        self.call("gone", selector, int(timeout * 1000))
+
+    def present(self, selector):
+        return self.try_call("wait", selector, 0)[0]
+
+    def click(self, selector, control):
+        self.call("click", selector, control)
+
+    def key(self, selector, vk):
+        self.call("key", selector, vk)
+
+    def text(self, selector, control=0):
+        return self.call("text", selector, control)
+
+    def state(self, selector, control):
+        """(visible, enabled, checked)"""
+        bits = self.call("state", selector, control)
+        return tuple(b == "1" for b in bits)
+
+    def checked(self, selector, control):
+        return self.state(selector, control)[2]
+
+    def list(self, selector, control):
+        """(selected row, [rows])"""
+        parts = self.call("list", selector, control).split("|")
+        return int(parts[0]), parts[1:]
+
+    def select(self, selector, control, row):
+        self.call("select", selector, control, row)
+
+    def pos(self, selector, control):
+        return int(self.call("pos", selector, control))
+
+    def focus(self, selector):
+        return int(self.call("focus", selector))
+
+    def frame(self):
+        return int(self.call("frame"))
+
+    def style(self, hwnd):
+        return int(self.call("style", hwnd))
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        self.call("post", hwnd, message, wparam, lparam)
+
+    def box_text(self, title, timeout=30):
+        """The text of the message box captioned `title`, waiting for it to appear."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ok, value = self.try_call("boxtext", title)
+            if ok:
+                return value
+            if time.monotonic() > deadline:
+                raise DriverError("no message box %r" % title)
+            time.sleep(0.05)
+
+    def box_click(self, title, button):
+        self.call("boxclick", title, button)
+
+    def shot(self, png_path, selector=None):
+        """Saves the desktop (or one window) as a PNG."""
+        os.makedirs(os.path.dirname(png_path), exist_ok=True)
+        bmp = png_path[:-4] + ".bmp"
+        words = ["shot", windows_path(bmp)] + ([selector] if selector is not None else [])
+        self.call(*words)
+        bmp_to_png(bmp, png_path)
+        os.unlink(bmp)
+        return png_path
+
+
+class InteractiveTestCase(SetupTestCase):
+    """An interactive setup.exe per test on the prefix's virtual desktop, with `self.ui`, the
+    driver, started on the same desktop."""
+
+    def setUp(self):
+        self.prefix = WinePrefix(self.display.name, desktop=True)
+        self.addCleanup(self._close_prefix)
+        self.cd = self.prefix.install_cd()
+        self.engine_env = {}
+        self.engine_control()
+        self.ui = UiDriver(self.prefix).start()
+        self.addCleanup(self.ui.stop)
+
+    def screenshot(self, name, selector=None):
+        """<build>/artefacts/screenshots/<name>.png of the whole desktop (or a window)."""
+        return self.ui.shot(os.path.join(ARTEFACTS, "screenshots", name + ".png"), selector)
+
+    def release_engine(self):
+        """Lets an engine held by hold=... go on."""
+        open(self.hold_file, "w").close()
+
+    def hold_engine(self, point, **keys):
+        """The engine waits at `point` ("start" or a percentage) until release_engine()."""
+        self.hold_file = os.path.join(self.prefix.work, "engine-release")
+        self.engine_control(hold=point, hold_file=windows_path(self.hold_file), **keys)

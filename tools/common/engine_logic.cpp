@@ -152,6 +152,12 @@ EngineControl readControl(const std::function<std::string(const char* key)>& val
         control.phase = static_cast<int>(*phase);
     if (auto at = parseInteger(value("cancel_at")); at && *at >= 0 && *at <= 100)
         control.cancelAt = static_cast<int>(*at);
+    control.holdFile = trim(value("hold_file"));
+    const std::string hold = trim(value("hold"));
+    if (hold == "start")
+        control.holdAtStart = !control.holdFile.empty();
+    else if (auto at = parseInteger(hold); at && *at >= 0 && *at <= 100 && !control.holdFile.empty())
+        control.holdAt = static_cast<int>(*at);
     return control;
 }
 

@@ -86,6 +86,12 @@ struct EngineControl {
     std::string record;
     std::optional<int> phase;
     std::optional<int> cancelAt;
+    // hold=start waits before InitProgress, hold=P after the first main report of P or more,
+    // until the file hold_file exists (at most kMaxControlDelayMs): a test looks at the
+    // displays meanwhile.
+    bool holdAtStart = false;
+    std::optional<int> holdAt;
+    std::string holdFile;
 };
 inline constexpr unsigned kMaxControlDelayMs = 10 * 60 * 1000;
 // `value` returns the text of a key of [control], "" when absent.

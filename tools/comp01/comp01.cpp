@@ -251,6 +251,7 @@ class Engine {
     void writeClientDatabase() const;
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
+    void holdUntilReleased() const;
 
     Profile ini_{""};
     EngineControl control_;
@@ -259,6 +260,7 @@ class Engine {
     std::string mainDir_;
     InstallJournal journal_;
     bool restartNeeded_ = false;
+    bool held_ = false;
 };
 
 EngineControl Engine::loadControl() const {
@@ -296,6 +298,8 @@ void Engine::run() {
     std::string dllPath = tempFolder() + "progupd.dll";
     if (progress_.load(dllPath))
         ini_.put("DLLs", "progress.dll", dllPath);
+    if (control_.holdAtStart)
+        holdUntilReleased();
     progress_.init(frame_);
     progress_.show(0, 0);
     if (control_.phase)
@@ -411,7 +415,19 @@ bool Engine::reportMain(int percent) {
     bool cancelled = progress_.update(0, percent);
     if (control_.cancelAt && percent >= *control_.cancelAt)
         cancelled = true;
+    if (!held_ && control_.holdAt && percent >= *control_.holdAt) {
+        held_ = true;
+        holdUntilReleased();
+    }
     return cancelled;
+}
+
+void Engine::holdUntilReleased() const {
+    for (unsigned waited = 0; waited < zov::tools::kMaxControlDelayMs; waited += 50) {
+        if (GetFileAttributesA(control_.holdFile.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return;
+        Sleep(50);
+    }
 }
 
 const char* Engine::copyPayload(const std::string& payloadRoot, const std::vector<PayloadFile>& files,
