@@ -715,7 +715,7 @@ def bmp_to_png(bmp_path, png_path):
 class UiDriver:
     """uidriver.exe on the prefix's desktop, answering one command per line over a loopback
     socket (see helpers/uidriver.c). Windows are named by selectors: the control ids their
-    dialog holds ("1017", "1060,1061,!1376") or a window handle."""
+    dialog holds ("1017", "1060,1061,!1376"), or a window handle given as an int."""
 
     def __init__(self, prefix):
         self.prefix = prefix
@@ -748,6 +748,8 @@ class UiDriver:
             self.sock = None
 
     def try_call(self, *words):
+        # A window handle travels as "@<handle>", control ids as themselves.
+        words = [words[0]] + [("@%d" % w if i == 0 and isinstance(w, int) else w) for i, w in enumerate(words[1:])]
         line = " ".join('"%s"' % w if " " in str(w) else str(w) for w in words)
         self.file.write(line + "\n")
         self.file.flush()
@@ -803,6 +805,15 @@ class UiDriver:
     def focus(self, selector):
         return int(self.call("focus", selector))
 
+    def until(self, probe, timeout=30):
+        """Polls probe() until it returns something true; that value."""
+        deadline = time.monotonic() + timeout
+        while True:
+            value = probe()
+            if value or time.monotonic() > deadline:
+                return value
+            time.sleep(0.05)
+
     def frame(self):
         return int(self.call("frame"))
 
@@ -823,13 +834,17 @@ class UiDriver:
                 raise DriverError("no message box %r" % title)
             time.sleep(0.05)
 
-    def box_click(self, title, button):
+    def box_click(self, title, button, timeout=30):
+        """Presses a button of the message box captioned `title`, waiting for it to appear."""
+        self.box_text(title, timeout)
         self.call("boxclick", title, button)
 
     def shot(self, png_path, selector=None):
         """Saves the desktop (or one window) as a PNG."""
         os.makedirs(os.path.dirname(png_path), exist_ok=True)
         bmp = png_path[:-4] + ".bmp"
+        if isinstance(selector, int):
+            selector = "@%d" % selector
         words = ["shot", windows_path(bmp)] + ([selector] if selector is not None else [])
         self.call(*words)
         bmp_to_png(bmp, png_path)
@@ -837,9 +852,29 @@ class UiDriver:
         return png_path
 
 
+# The wizard's windows, told apart by the control ids their templates hold.
+PAGE = {
+    "welcome": "1060,1061,!1376,!1029",
+    "welcome_screen_name": "1376",
+    "member": "1017",
+    "directory": "1021",
+    "list": "1025",
+    "downloads": "1028",
+    "recent": "1384",
+    "disk_space": "1029",
+    "resume": "1089",
+    "busy": "1049",
+    "progress": "1064",
+}
+NEXT, BACK = 1006, 1019
+CAPTION = "Install ZOV 9.0 VR"
+
+
 class InteractiveTestCase(SetupTestCase):
     """An interactive setup.exe per test on the prefix's virtual desktop, with `self.ui`, the
     driver, started on the same desktop."""
+
+    ARMING_S = 0.4  # the downloads and recent-version pages take Next only after 300 ms
 
     def setUp(self):
         self.prefix = WinePrefix(self.display.name, desktop=True)
@@ -853,6 +888,28 @@ class InteractiveTestCase(SetupTestCase):
     def screenshot(self, name, selector=None):
         """<build>/artefacts/screenshots/<name>.png of the whole desktop (or a window)."""
         return self.ui.shot(os.path.join(ARTEFACTS, "screenshots", name + ".png"), selector)
+
+    def history_events(self):
+        """The events of the first history record, in order, and its "inst" value."""
+        record = dict(ini_section(self.prefix.history(), "inst01") or [])
+        events = [int(item.split(":")[1]) for item in record.get("sc", "").split(",") if ":" in item]
+        return events, record.get("inst")
+
+    def engine_enter(self):
+        """The [enter] keys the engine read from install.ini, of its only run."""
+        runs = self.engine_runs()
+        self.assertEqual(len(runs), 1, "engine runs: %r" % runs)
+        return dict(runs[0][1])
+
+    def page(self, name, timeout=30):
+        """Waits for a wizard page (or dialog) by its name in PAGE; its handle."""
+        return self.ui.wait(PAGE[name], timeout)
+
+    def next_page(self, name, button=NEXT):
+        """Waits for the page `name`, presses one of its buttons and waits until it is gone."""
+        self.page(name)
+        self.ui.click(PAGE[name], button)
+        self.ui.gone(PAGE[name])
 
     def release_engine(self):
         """Lets an engine held by hold=... go on."""

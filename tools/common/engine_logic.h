@@ -86,11 +86,11 @@ struct EngineControl {
     std::string record;
     std::optional<int> phase;
     std::optional<int> cancelAt;
-    // hold=start waits before InitProgress, hold=P after the first main report of P or more,
-    // until the file hold_file exists (at most kMaxControlDelayMs): a test looks at the
-    // displays meanwhile.
+    // hold=start,P,...: waits before InitProgress ("start") and after the first main report of
+    // each P or more, each time until the file hold_file exists (at most kMaxControlDelayMs),
+    // which it then deletes: a test looks at the displays meanwhile.
     bool holdAtStart = false;
-    std::optional<int> holdAt;
+    std::vector<int> holdAt; // ascending
     std::string holdFile;
 };
 inline constexpr unsigned kMaxControlDelayMs = 10 * 60 * 1000;

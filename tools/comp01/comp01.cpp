@@ -260,7 +260,7 @@ class Engine {
     std::string mainDir_;
     InstallJournal journal_;
     bool restartNeeded_ = false;
-    bool held_ = false;
+    std::size_t held_ = 0; // hold points passed
 };
 
 EngineControl Engine::loadControl() const {
@@ -415,8 +415,9 @@ bool Engine::reportMain(int percent) {
     bool cancelled = progress_.update(0, percent);
     if (control_.cancelAt && percent >= *control_.cancelAt)
         cancelled = true;
-    if (!held_ && control_.holdAt && percent >= *control_.holdAt) {
-        held_ = true;
+    if (held_ < control_.holdAt.size() && percent >= control_.holdAt[held_]) {
+        while (held_ < control_.holdAt.size() && percent >= control_.holdAt[held_])
+            ++held_;
         holdUntilReleased();
     }
     return cancelled;
@@ -424,8 +425,10 @@ bool Engine::reportMain(int percent) {
 
 void Engine::holdUntilReleased() const {
     for (unsigned waited = 0; waited < zov::tools::kMaxControlDelayMs; waited += 50) {
-        if (GetFileAttributesA(control_.holdFile.c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesA(control_.holdFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            DeleteFileA(control_.holdFile.c_str());
             return;
+        }
         Sleep(50);
     }
 }

@@ -5,8 +5,9 @@
  *   uidriver -out FILE COMMAND... runs one command and writes its answer to FILE
  *
  * Windows on a virtual desktop are invisible from other desktops: start the driver on the
- * desktop of the setup it works. A window is named by a selector: a decimal window handle, or
- * the control ids its dialog must hold, "1060,1061,!1376" (holds 1060 and 1061, not 1376).
+ * desktop of the setup it works. A window is named by a selector: "@" and a decimal window
+ * handle, or the control ids its dialog must hold, "1060,1061,!1376" (holds 1060 and 1061, not
+ * 1376).
  * Only visible dialogs (class "#32770") count; the first found wins.
  *
  * Commands (answers are "ok [value]" or "err <reason>"; texts are UTF-8 with \\, \n, \r and
@@ -23,10 +24,10 @@
  *   select SEL ID ROW    selects a list row and tells the dialog (LBN_SELCHANGE)
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
- *   style HWND           the window's style bits in decimal
- *   rect HWND            "left top right bottom" in screen coordinates
- *   post HWND MSG W L    posts a message; send HWND MSG W L sends it (10 s limit), the result
- *   boxtext TITLE        the text of a message box with that caption
+ *   style SEL            the window's style bits in decimal
+ *   rect SEL             "left top right bottom" in screen coordinates
+ *   post SEL MSG W L     posts a message; send SEL MSG W L sends it (10 s limit), the result
+ *   boxtext TITLE        the text of a message box (static 0xFFFF) with that caption
  *   boxclick TITLE ID    presses button ID of that message box
  *   shot FILE [SEL]      saves the desktop (or the window) as a 24-bit BMP
  *   quit                 ends the server
@@ -54,8 +55,8 @@ typedef struct {
 
 static void parse_selector(const char* text, Selector* sel) {
     memset(sel, 0, sizeof *sel);
-    if (strchr(text, ',') == NULL && text[0] != '!' && strtoull(text, NULL, 10) > 65535) {
-        sel->hwnd = (HWND)(INT_PTR)strtoll(text, NULL, 10);
+    if (text[0] == '@') {
+        sel->hwnd = (HWND)(INT_PTR)strtoll(text + 1, NULL, 10);
         return;
     }
     const char* p = text;
@@ -108,6 +109,14 @@ static HWND find(const Selector* sel) {
     Search s = {sel, NULL};
     EnumWindows(search_top, (LPARAM)&s);
     return s.found;
+}
+
+/* A message box: a dialog with the caption and the text control 0xFFFF. */
+static HWND find_box(const char* title) {
+    for (HWND box = NULL; (box = FindWindowExA(NULL, box, "#32770", title)) != NULL;)
+        if (IsWindowVisible(box) && GetDlgItem(box, 0xFFFF) != NULL)
+            return box;
+    return NULL;
 }
 
 static HWND find_text(const char* text) {
@@ -232,7 +241,7 @@ static int run(int argc, char** argv, char* out, size_t size) {
     }
     if (strcmp(cmd, "boxtext") == 0 || strcmp(cmd, "boxclick") == 0) {
         NEED(1);
-        HWND box = FindWindowA("#32770", argv[1]);
+        HWND box = find_box(argv[1]);
         if (box == NULL)
             return snprintf(out, size, "err nobox"), 0;
         if (strcmp(cmd, "boxtext") == 0) {
