@@ -885,6 +885,14 @@ class InteractiveTestCase(SetupTestCase):
         self.ui = UiDriver(self.prefix).start()
         self.addCleanup(self.ui.stop)
 
+    def restart_wine(self):
+        """Lets the prefix's server end (it writes the registry, drive types are read anew on
+        its next start) and brings the driver back."""
+        self.ui.stop()
+        self.prefix.wait_server()
+        self.ui = UiDriver(self.prefix).start()
+        self.addCleanup(self.ui.stop)
+
     def screenshot(self, name, selector=None):
         """<build>/artefacts/screenshots/<name>.png of the whole desktop (or a window)."""
         return self.ui.shot(os.path.join(ARTEFACTS, "screenshots", name + ".png"), selector)

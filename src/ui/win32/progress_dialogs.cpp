@@ -160,11 +160,8 @@ bool ProgressDialog::onCommand(int id, int code, HWND) {
 }
 
 void ProgressDialog::setMain(int percent) {
-    HWND secondary = item(IDC_SECONDARY_BAR);
-    if (secondary != nullptr && IsWindowVisible(secondary)) {
-        showControl(IDC_SECONDARY_BAR, false);
-        showControl(IDC_SECONDARY_LABEL, false);
-    }
+    showControl(IDC_SECONDARY_BAR, false);
+    showControl(IDC_SECONDARY_LABEL, false);
     SendDlgItemMessageA(hwnd(), IDC_MAIN_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
     char text[32];
     std::snprintf(text, sizeof text, "%d%%", percent);

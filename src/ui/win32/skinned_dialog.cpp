@@ -215,7 +215,8 @@ void SkinnedDialog::setText(int id, const std::string& text) {
 
 void SkinnedDialog::showControl(int id, bool shown) {
     HWND control = item(id);
-    if (control == nullptr || (IsWindowVisible(control) != FALSE) == shown)
+    // The control's own flag: before the dialog shows, every child reads as invisible.
+    if (control == nullptr || ((GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0) == shown)
         return;
     ShowWindow(control, shown ? SW_SHOW : SW_HIDE);
     if (!shown) {

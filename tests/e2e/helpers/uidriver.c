@@ -168,6 +168,30 @@ static HWND focused_in(HWND hwnd) {
     return info.hwndFocus;
 }
 
+/* Has every window of the setup painted what it holds now: a picture taken while a page is
+ * still being drawn would show half of it. */
+static BOOL CALLBACK repaint_one(HWND hwnd, LPARAM process) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == (DWORD)process && IsWindowVisible(hwnd))
+        RedrawWindow(hwnd, NULL, NULL,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return TRUE;
+}
+
+static void repaint_setup(void) {
+    HWND frame = FindWindowA("ZOVInstallerClass", NULL);
+    DWORD process = 0;
+    DWORD_PTR ignored;
+    if (frame == NULL)
+        return;
+    GetWindowThreadProcessId(frame, &process);
+    EnumWindows(repaint_one, (LPARAM)process);
+    /* A message through the queue once the paints are done. */
+    SendMessageTimeoutW(frame, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+    Sleep(100);
+}
+
 static int save_bmp(const char* path, HWND target) {
     RECT r;
     if (target != NULL)
@@ -290,6 +314,7 @@ static int run(int argc, char** argv, char* out, size_t size) {
         HWND target = NULL;
         if (argc > 2 && (target = find_text(argv[2])) == NULL)
             return snprintf(out, size, "err nowindow"), 0;
+        repaint_setup();
         return snprintf(out, size, save_bmp(argv[1], target) ? "ok" : "err shot"), 0;
     }
     if (strcmp(cmd, "quit") == 0)
