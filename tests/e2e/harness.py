@@ -661,6 +661,20 @@ class SetupTestCase(unittest.TestCase):
         env.update(extra_env or {})
         return self.prefix.run(cmdline, cwd=self.cd, timeout=timeout, extra_env=env, child_env=child_env, background=background)
 
+    def new_member(self, timeout=60):
+        """Presses New Member on the welcome page of an interactive run, as a person would."""
+        ui = UiDriver(self.prefix).start()
+        try:
+            ui.click(ui.wait(PAGE["welcome"], timeout), 1060)
+        finally:
+            ui.stop()
+
+    def new_member_run(self, args="", timeout=120):
+        """An interactive run through the wizard's shortest path (New Member); its result."""
+        run = self.setup_exe(args, timeout=timeout, background=True)
+        self.new_member()
+        return run.wait()
+
     def assertExit(self, result, code):
         self.assertFalse(result.timed_out, "setup did not end: %r" % result)
         self.assertEqual(result.exit_code, code, "exit code, %r" % result)
@@ -725,7 +739,7 @@ class UiDriver:
     def start(self, timeout=30):
         import socket
 
-        port_file = os.path.join(self.prefix.work, "uidriver-%d.port" % id(self))
+        port_file = os.path.join(self.prefix.work, "uidriver-%d.port" % time.monotonic_ns())
         self.prefix.spawn([os.path.join(HELPERS, "uidriver.exe"), "-serve", windows_path(port_file)])
         deadline = time.monotonic() + timeout
         while not os.path.exists(port_file):

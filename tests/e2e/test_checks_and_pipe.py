@@ -22,6 +22,7 @@ class ChecksUnderWine(ChecksTestCase):
             time.sleep(0.3)
         second = self.setup_exe("-t", timeout=120)
         self.assertExit(second, 1051)
+        self.new_member()
         self.assertExit(first.wait(), 0)
         self.assertEqual(len(self.engine_runs()), 1, "only the first setup ran the engine")
 
@@ -68,6 +69,7 @@ class ChecksUnderWine(ChecksTestCase):
     def test_disk_space_error_then_next_runs_the_engine_again(self):
         control = self.engine_control(skip_install=1, result=2)
         run = self.setup_exe("-t", timeout=120, background=True)
+        self.new_member()
 
         def decide(text):
             if text.startswith("Disk Space Check"):
