@@ -16,6 +16,7 @@ class FakeFrame : public FrameHost {
     bool created = false, destroyed = false, visible = false, shown = false;
     bool progress = false, progressVisible = false, busy = false, closeEnabled = true, minimizeBox = true;
     int mainPercent = -1, secondaryPercent = -1;
+    bool secondary = false;
     std::vector<int> busyKinds;
 
     // Makes the window's handle; the scenario tests register a simulated window here
@@ -45,7 +46,7 @@ class FakeFrame : public FrameHost {
     void destroyProgress() override { progress = progressVisible = false; }
     void setMainProgress(int p) override { mainPercent = p; }
     void setSecondaryProgress(int p) override { secondaryPercent = p; }
-    void showSecondary(bool) override {}
+    void showSecondary(bool shown) override { secondary = shown; }
     void showBusy(int, int busyKind) override {
         busy = true;
         busyKinds.push_back(busyKind);

@@ -63,6 +63,58 @@ TEST_F(Frame, UpdateWithoutProgressDialogCreatesIt) {
     EXPECT_TRUE(logic.progressShown());
 }
 
+TEST_F(Frame, SecondaryBarComesWithItsUpdatesAndGoesWithTheMain) {
+    send(msg::InitProgress);
+    send(msg::UpdateProgress, 1, 30);
+    EXPECT_TRUE(view.secondary);
+    EXPECT_EQ(view.secondaryPercent, 30);
+    send(msg::UpdateProgress, 0, 40);
+    EXPECT_FALSE(view.secondary);
+    EXPECT_EQ(logic.mainPercent(), 40);
+}
+
+TEST_F(Frame, FeatureLinesGrowWithTheProgress) {
+    sim.strings.set(10000, "a");
+    sim.strings.set(10001, "b");
+    sim.strings.set(10002, "|");
+    EXPECT_FALSE(logic.frameTextForPaint()) << "nothing to draw before any progress";
+    send(msg::InitProgress);
+    send(msg::ShowProgress);
+    send(msg::UpdateProgress, 0, 50);
+    ASSERT_EQ(view.frameTexts.size(), 1u);
+    EXPECT_TRUE(view.progressBackground);
+    EXPECT_EQ(view.frameTexts[0].headline, sim.strings.get(2092));
+    EXPECT_EQ(view.frameTexts[0].lines, (std::vector<std::string>{"a", "b"}))
+        << "one earned, one for starting";
+    send(msg::UpdateProgress, 0, 60);
+    EXPECT_EQ(view.frameTexts.size(), 1u) << "the same number of lines is not drawn again";
+    send(msg::UpdateProgress, 0, 100);
+    EXPECT_EQ(view.frameTexts.back().lines, (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(logic.frameTextForPaint()->lines.size(), 3u) << "a repaint draws the last text again";
+}
+
+TEST_F(Frame, FrameTimerShowsThePartnerNoteOnceAndTurnsTheAnimation) {
+    logic.onFrameTimer();
+    EXPECT_TRUE(view.partnerNotes.empty()) << "no progress dialog yet";
+    send(msg::InitProgress);
+    for (int tick = 0; tick < 9; ++tick)
+        logic.onFrameTimer();
+    EXPECT_EQ(view.partnerNotes, std::vector<std::string>{sim.strings.get(1076)});
+    EXPECT_EQ(view.animationFrames, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 0}));
+}
+
+TEST_F(Frame, MovieCancelAndTheEndOfTheDialog) {
+    logic.onMovieCommand("cancel");
+    EXPECT_FALSE(logic.cancelRequested()) << "no progress dialog to carry it";
+    send(msg::InitProgress);
+    logic.onMovieCommand("play");
+    EXPECT_FALSE(logic.cancelRequested());
+    logic.onMovieCommand("CANCEL");
+    EXPECT_TRUE(logic.cancelRequested());
+    send(msg::KillProgress);
+    EXPECT_FALSE(logic.cancelRequested()) << "the request ends with its dialog";
+}
+
 TEST_F(Frame, SilentRunIgnoresTheProgressMessages) {
     session.silent = true;
     send(msg::InitProgress);

@@ -15,8 +15,19 @@ namespace {
 
 const std::string kEngine = "D:\\comp01.000";
 
+// Each page takes its Enter answer; the pages shown are kept.
+struct CountingPages : PageHost {
+    std::vector<int> shown;
+    DefaultAnswerPageHost answer;
+    int showPage(WizardPage& page) override {
+        shown.push_back(page.templateId());
+        return answer.showPage(page);
+    }
+};
+
 class RunSequenceTest : public ::testing::Test {
   protected:
+    CountingPages pages;
     SimMachine sim;
     FakeFrame frame;
     ScriptedDialogs dialogs;
@@ -55,6 +66,7 @@ class RunSequenceTest : public ::testing::Test {
     std::uint32_t run(const std::string& line) {
         app = std::make_unique<InstallerApp>(machine, frame);
         app->setDialogs(dialogs);
+        app->setPageHost(pages);
         try {
             app->run(line);
         } catch (const Exited& e) {
@@ -187,6 +199,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorBackGoesThroughThePreparationAgain) {
     results = {"2", "0"};
     dialogs.pageAnswers = {CheckDialogs::kPageBack};
     EXPECT_EQ(run("-t"), 0u);
+    EXPECT_EQ(pages.shown, (std::vector<int>{129, 129})) << "a new member goes back to the welcome page";
     EXPECT_EQ(engineRuns(), 2);
     EXPECT_EQ(eventCount(115), 2);
     EXPECT_EQ(eventCount(114), 0);
@@ -257,6 +270,7 @@ TEST_F(RunSequenceTest, UpgradeComponentCheckWhenSwitchedOn) {
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\412", "installed", 1);
     sim.registry.setDword(RegRoot::LocalMachine, root + "\\500", "installed", 0);
     EXPECT_EQ(run("-e -t"), 0u);
+    EXPECT_EQ(pages.shown, (std::vector<int>{138, 232, 139})) << "member, recent version, directory";
     EXPECT_EQ(eventCount(143), 1) << "only 412 needs its setup.exe";
     EXPECT_TRUE(boxShown(1358));
     sim.files.writeText("D:\\COMIT\\412\\setup.exe", "MZ");
