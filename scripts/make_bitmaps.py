@@ -4,22 +4,22 @@
     make_bitmaps.py <output folder>
     make_bitmaps.py --list          the file names it writes, one a line
 
-Writes one .bmp or .ico per resource (names in ARTWORK and ICONS below); the resource
-script includes them by name. Bitmaps are 8-bit palettized and run-length encoded where
-that is smaller: the artwork is built from vertical gradients and flat areas, so most rows
-are a handful of runs, and the whole set stays a few tens of kilobytes.
+Writes one .bmp or .ico per resource (names in ARTWORK and ICON_DRAWINGS below); the
+resource script includes them by name. Bitmaps are 8-bit palettized and run-length encoded
+where that is smaller: the artwork is built from vertical gradients and flat areas, so most
+rows are a handful of runs, and the whole set takes about 150 KB of the program instead of
+the 950 KB it would take unencoded. Text and round shapes cost the most; keep them few.
 
 Needs Pillow (python3-pil) and the Liberation Sans fonts (fonts-liberation2), which have
 the metrics of the fonts the program's texts use.
 """
 
-import io
 import math
 import os
 import struct
 import sys
 
-from PIL import Image, ImageDraw, ImageFilter, ImageFont
+from PIL import Image, ImageDraw, ImageFont
 
 SS = 4  # shapes are drawn at four times the size and scaled down: smooth edges
 
@@ -32,7 +32,6 @@ BLACK = (0, 0, 0)
 SURFACE = (200, 224, 240)
 ICE = (222, 241, 250)
 SKY = (98, 186, 227)
-DEEP = (35, 118, 153)
 NAVY = (0, 48, 96)
 INK = (1, 60, 89)
 BLUE = (40, 120, 255)
@@ -40,7 +39,6 @@ LINK = (61, 109, 162)
 STEEL = (90, 114, 138)
 MIST = (204, 226, 240)
 LEAF = (78, 174, 4)
-SPRING = (183, 235, 156)
 AMBER = (255, 176, 32)
 
 
@@ -76,11 +74,6 @@ def gradient(w, h, stops):
         for x in range(w):
             px[x, y] = c
     return img
-
-
-def hgradient(w, h, c0, c1):
-    return gradient(h, w, [(0, c0), (1, c1)]).transpose(Image.Transpose.ROTATE_90).transpose(
-        Image.Transpose.FLIP_TOP_BOTTOM)
 
 
 class Layer:
@@ -166,8 +159,8 @@ def chevron(layer, cx, cy, size, width, paint, left=False):
 # Buttons
 # ---------------------------------------------------------------------------------------
 
-# Face colours per scheme: top and bottom of the face gradient, border, caption, caption
-# shadow (or None).
+# Face colours per scheme: the gradient's top, middle (where the gloss ends) and bottom, the
+# border, the caption and its shadow (or None).
 SCHEMES = {
     "blue": dict(top=(118, 190, 246), mid=(52, 140, 226), bottom=(20, 94, 196), border=(12, 62, 140),
                  caption=WHITE, shadow=(12, 62, 140)),
@@ -178,6 +171,7 @@ SCHEMES = {
 DISABLED = dict(top=(246, 246, 246), mid=(232, 232, 232), bottom=(214, 214, 214), border=(168, 168, 168),
                 caption=(150, 150, 150), shadow=None)
 
+# The frames of a strip, in the order the bitmap buttons pick them.
 STATES = ["normal", "pressed", "focused", "focused pressed", "disabled"]
 
 
@@ -205,11 +199,8 @@ def button_frame(w, h, scheme, state, margin, radius, draw_label):
         lay.rounded(x0 - 1, y0 - 1, x1 + 1, y1 + 1, radius + 1, mix(SURFACE, BLUE, 0.75))
     border = NAVY if focused else c["border"]
     lay.rounded(x0, y0, x1, y1, radius, border)
-    fh = y1 - y0 - 2
-    face = gradient(w, h, [(0, c["top"]), (0, c["top"]), (1, c["bottom"])])
     # Gloss: the upper half of the face is lighter, with a clear edge at the middle.
-    inner_top = y0 + 1
-    split = inner_top + fh * 0.48
+    split = y0 + 1 + (y1 - y0 - 2) * 0.48
     stops = [(0, c["top"]), (split / h, mix(c["top"], c["mid"], 0.55)), (split / h + 0.001, c["mid"]),
              (1, c["bottom"])]
     face = gradient(w, h, stops)
@@ -300,15 +291,24 @@ def current_member_glyph(lay, cx, cy):
 
 
 def screen_name_button(w, h):
-    """The screen-name button: a light face that the program writes the screen name on
-    (in the page text colour, inset by settings 2084-2087), with a chevron in the 18 pixels
-    it leaves free at the right and a small key emblem at the left."""
+    """The screen-name button: a light face that the program writes the screen name on (in
+    the page text colour, inset by settings 2084-2087), with a chevron in the 18 pixels it
+    leaves free at the right and, well left of any centred name, the member glyph in a blue
+    disc with a star: the name just registered."""
 
     def label(img, dx, dy, c):
         fw, fh = img.size
-        lay = Layer(fw, fh, BLACK)
-        chevron(lay, fw - 11 + dx, fh / 2 + dy, 6, 2.4, WHITE)
-        img.paste(BLUE, (0, 0), lay.coverage())
+        cx, cy, r = 30 + dx, fh / 2 + dy, 16
+        disc = Layer(fw, fh, BLACK)
+        disc.ellipse(cx - r, cy - r, cx + r, cy + r, WHITE)
+        img.paste(BLUE, (0, 0), disc.coverage())
+        mark = Layer(fw, fh, BLACK)
+        person(mark, cx - 3, cy + 1, 22, WHITE)
+        sparkle(mark, cx + 9, cy - 7, 6, WHITE)
+        img.paste(WHITE, (0, 0), mark.coverage())
+        chev = Layer(fw, fh, BLACK)
+        chevron(chev, fw - 11 + dx, cy, 6, 2.4, WHITE)
+        img.paste(BLUE, (0, 0), chev.coverage())
 
     return strip(w, h, 4, lambda fw, st: button_frame(fw, h, "light", st, 3, 10, label))
 
@@ -390,9 +390,9 @@ def page_background(w, h):
              gradient(w, h, [(0, WHITE), (header / h, mix(WHITE, SURFACE, 0.55)), (header / h, SURFACE),
                              (1, SURFACE)]))
     # Soft circles in the header's right-hand corner.
-    lay.ellipse(w - 170, -120, w + 60, 58, mix(WHITE, SURFACE, 0.18))
-    lay.ellipse(w - 110, -60, w + 40, 40, mix(WHITE, SURFACE, 0.32))
-    emblem(lay, w - 34, 30, 17)
+    lay.ellipse(w - 160, -120, w + 60, 56, mix(WHITE, SURFACE, 0.18))
+    lay.ellipse(w - 96, -60, w + 40, 44, mix(WHITE, SURFACE, 0.32))
+    emblem(lay, w - 24, 32, 14)
     # Accent bar along the top edge.
     lay.rounded(0, 0, w, 5, 0, gradient(w, h, [(0, BLUE), (5 / h, NAVY), (1, NAVY)]))
     img = lay.down()
@@ -581,11 +581,21 @@ def icon_temp(size, bg):
     return lay
 
 
+def icon_mark(size, bg):
+    lay = Layer(size, size, bg)
+    emblem(lay, size / 2, size / 2, size / 2 - 0.5)
+    return lay
+
+
+# File name, drawing, sizes, matte. Icons have a 1-bit mask: their half-covered edge pixels
+# are mixed onto the matte, the colour they will mostly be seen on (the dialogs' surface),
+# or for the program's own icon, shown on light and dark bars alike, its rim colour.
 ICON_DRAWINGS = {
-    "explorer.ico": icon_explorer,
-    "bin_full.ico": lambda n, bg: icon_bin(n, bg, True),
-    "bin_empty.ico": lambda n, bg: icon_bin(n, bg, False),
-    "temp_files.ico": icon_temp,
+    "zov.ico": (icon_mark, (48, 32, 16), NAVY),
+    "explorer.ico": (icon_explorer, (32, 16), SURFACE),
+    "bin_full.ico": (lambda n, bg: icon_bin(n, bg, True), (32, 16), SURFACE),
+    "bin_empty.ico": (lambda n, bg: icon_bin(n, bg, False), (32, 16), SURFACE),
+    "temp_files.ico": (icon_temp, (32, 16), SURFACE),
 }
 
 
@@ -672,14 +682,15 @@ def bmp_bytes(img, colours=256):
     return head + info + table + bits
 
 
-def ico_bytes(draw, sizes=(32, 16)):
+def ico_bytes(draw, sizes, matte):
     """An icon file with one 8-bit image per size; the AND mask comes from the coverage."""
     entries = []
     for size in sizes:
         colour, alpha = render_icon(draw, size)
-        # Half-covered edge pixels are mixed onto a neutral light grey: the dialogs' surface.
-        flat = Image.composite(colour, Image.new("RGB", colour.size, SURFACE), alpha)
+        flat = Image.composite(colour, Image.new("RGB", colour.size, matte), alpha)
         opaque = alpha.point(lambda a: 255 if a >= 96 else 0)
+        # Masked pixels are black: the screen shows through them unchanged (AND, then XOR).
+        flat = Image.composite(flat, Image.new("RGB", colour.size, BLACK), opaque)
         p, used = palettize(flat, 64)
         pal = p.getpalette()[:used * 3]
         table = b"".join(bytes((pal[i + 2], pal[i + 1], pal[i], 0)) for i in range(0, len(pal), 3))
@@ -759,9 +770,9 @@ def main(argv):
     for name, draw, colours in ARTWORK:
         with open(os.path.join(out_dir, name), "wb") as f:
             f.write(bmp_bytes(draw(), colours))
-    for name, draw in ICON_DRAWINGS.items():
+    for name, (draw, sizes, matte) in ICON_DRAWINGS.items():
         with open(os.path.join(out_dir, name), "wb") as f:
-            f.write(ico_bytes(draw))
+            f.write(ico_bytes(draw, sizes, matte))
     return 0
 
 

@@ -2,8 +2,7 @@
 // string-table entries the interface reads as texts and appearance settings.
 //
 // Plain #defines only: the resource compiler reads this file as well as the C++ compiler.
-// The numbers are fixed; other programs (the install engine's progress module, the test
-// drivers that find pages by their control ids) rely on them.
+// The numbers are fixed: the test drivers find pages and press buttons by their control ids.
 //
 // Bitmaps are 8-bit palettized DIBs, most of them run-length encoded (BI_RLE8) to keep the
 // program small. Load them with LoadImage(LR_CREATEDIBSECTION); the loader expands the runs.
@@ -11,6 +10,11 @@
 // same header marked BI_RGB, then SetDIBits from the resource's own BITMAPINFO and bits.
 // The colour table is always complete and exact, so the palette for 256-colour displays is
 // built from it.
+//
+// Every button strip and animation strip is drawn on the surface colour C8E0F0 (settings
+// 2021, 2027, 2090), which is also the flat body of every background, so a button sits
+// seamlessly wherever a page or dialog places it. The page background (130) has a light
+// header band 64 pixels high (the title's place) over that body.
 //
 // Sizes below are in pixels at 96 logical pixels per inch. On denser displays the Win32
 // side stretches, never the bitmap itself:
