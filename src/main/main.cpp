@@ -22,8 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     static zov::win32::FrameWindow frame(instance, look);
     static zov::InstallerApp app(machine, frame);
     static zov::win32::Win32PageHost pages(look, frame);
-    static zov::win32::WizardDialogs dialogs(
-        look, [] { return frame.hwnd(); }, app.boxDialogs());
+    static zov::win32::WizardDialogs dialogs(look, frame, app.boxDialogs());
 
     frame.setRouter([](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         std::intptr_t r = 0;

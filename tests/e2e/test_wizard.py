@@ -36,7 +36,7 @@ class FreshComputer(InteractiveTestCase):
         run = self.setup_exe(background=True)
         welcome = self.page("welcome")
         self.assertEqual(self.ui.text(welcome, 1007), "Welcome to ZOV 9.0 VR!")
-        self.assertEqual(self.ui.focus(welcome), 1060, "a new install starts on New Member")
+        self.assertTrue(self.ui.until(lambda: self.ui.focus(welcome) == 1060), "a new install starts on New Member")
         self.screenshot("welcome")
         self.ui.click(welcome, 1060)
 
@@ -113,9 +113,9 @@ class FreshComputer(InteractiveTestCase):
         self.engine_control(skip_install=1)
         run = self.setup_exe(background=True)
         welcome = self.page("welcome")
+        self.assertTrue(self.ui.until(lambda: self.ui.focus(welcome) == 1060), "the focus never reached New Member")
         self.ui.key(welcome, VK_TAB)
-        time.sleep(0.3)
-        self.assertEqual(self.ui.focus(welcome), 1061)
+        self.assertTrue(self.ui.until(lambda: self.ui.focus(welcome) == 1061, timeout=5))
         self.ui.key(welcome, VK_RETURN)
         member = self.page("member")
         self.ui.post(member, WM_CLOSE)  # leave: Exit through the resume dialog
@@ -156,6 +156,27 @@ class FreshComputer(InteractiveTestCase):
         self.assertExit(run.wait(), 1602)
         self.assertEqual(self.engine_runs(), [])
         self.assertTrue(is_subsequence([100, 128, 128, 134], self.history_events()[0]))
+
+
+class DenseDisplay(InteractiveTestCase):
+    def test_pages_keep_their_size_and_stretch_their_background_at_120_dpi(self):
+        status, out = self.prefix.wine(
+            ["C:\\windows\\system32\\reg.exe", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", "120", "/f"]
+        )
+        self.assertEqual(status, 0, out)
+        self.restart_wine()  # the display's density is read when the server starts
+        run = self.setup_exe(background=True)
+        welcome = self.page("welcome")
+        left, top, right, bottom = map(int, self.ui.call("rect", "@%d" % welcome).split())
+        # At 96 dpi the page takes the background's 478 x 340 pixels; here its dialog units
+        # make it larger and the background is stretched into it.
+        self.assertGreater(right - left, 500)
+        self.assertGreater(bottom - top, 360)
+        self.screenshot("welcome-120dpi")
+        self.ui.post(welcome, WM_CLOSE)
+        self.ui.click(self.page("resume"), IDOK)
+        self.ui.box_click(CAPTION, IDOK)
+        self.assertExit(run.wait(), 1602)
 
 
 class ScreenNameWelcome(InteractiveTestCase):

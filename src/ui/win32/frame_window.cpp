@@ -54,7 +54,16 @@ void FrameWindow::useBackground(unsigned bitmapId, unsigned tiledId, unsigned le
     if (!background_.load(instance_, bitmapId))
         return;
     background_.setTiled(look_.flag(tiledId));
-    background_.setOffset(look_.number(leftId), look_.number(topId));
+    const int left = look_.number(leftId), top = look_.number(topId);
+    background_.setOffset(left, top);
+    // On a denser display the picture keeps its place and size in inches.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (dpi > 96)
+        background_.stretchTo(RECT{MulDiv(left, dpi, 96), MulDiv(top, dpi, 96),
+                                   MulDiv(left + background_.width(), dpi, 96),
+                                   MulDiv(top + background_.height(), dpi, 96)});
 }
 
 void FrameWindow::show(bool visible) {

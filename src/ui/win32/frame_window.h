@@ -45,6 +45,7 @@ class FrameWindow final : public FrameHost {
     HWND hwnd() const { return hwnd_; }
     // The wizard page on show, for activation; null between pages.
     void setCurrentPage(HWND page) { currentPage_ = page; }
+    HWND currentPage() const { return currentPage_; }
     HWND progressWindow() const { return progress_ ? progress_->hwnd() : nullptr; }
 
     WindowHandle create() override;

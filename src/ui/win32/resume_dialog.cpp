@@ -29,9 +29,18 @@ class ResumeSetupDialog final : public SkinnedDialog {
 
 bool WizardDialogs::resumeSetup() {
     ResumeSetupDialog dialog(look_);
-    HWND owner = owner_ ? owner_() : nullptr;
+    HWND owner = frame_.hwnd();
+    // The page over the frame is a window of its own: it waits too, so that nothing moves
+    // the wizard on behind the question.
+    HWND page = frame_.currentPage();
+    const bool pageWasEnabled = page != nullptr && IsWindowEnabled(page);
+    if (pageWasEnabled)
+        EnableWindow(page, FALSE);
     // Exit only when the user chose it: a dialog that could not be shown resumes.
-    return dialog.runModal(owner != nullptr && IsWindow(owner) ? owner : nullptr) != IDOK;
+    const bool resume = dialog.runModal(owner != nullptr && IsWindow(owner) ? owner : nullptr) != IDOK;
+    if (pageWasEnabled && IsWindow(page))
+        EnableWindow(page, TRUE);
+    return resume;
 }
 
 } // namespace zov::win32

@@ -4,19 +4,17 @@
 #pragma once
 
 #include "run/dialogs.h"
+#include "ui/win32/frame_window.h"
 #include "ui/win32/skin.h"
 
 #include <windows.h>
-
-#include <functional>
 
 namespace zov::win32 {
 
 class WizardDialogs final : public CheckDialogs {
   public:
-    // `owner` gives the frame's window when the question is asked.
-    WizardDialogs(Look& look, std::function<HWND()> owner, CheckDialogs& others)
-        : look_(look), owner_(std::move(owner)), others_(others) {}
+    WizardDialogs(Look& look, FrameWindow& frame, CheckDialogs& others)
+        : look_(look), frame_(frame), others_(others) {}
 
     // The modal CResumeSetupDlg: true for Resume Setup (also Escape), false for Exit Setup.
     bool resumeSetup() override;
@@ -30,7 +28,7 @@ class WizardDialogs final : public CheckDialogs {
 
   private:
     Look& look_;
-    std::function<HWND()> owner_;
+    FrameWindow& frame_;
     CheckDialogs& others_;
 };
 

@@ -170,6 +170,7 @@ void Picture::release() {
     bitmap_ = nullptr;
     palette_ = nullptr;
     size_ = {0, 0};
+    stretch_ = highDpi_ = false;
 }
 
 bool Picture::load(HINSTANCE instance, unsigned bitmapId) {
