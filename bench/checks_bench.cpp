@@ -7,8 +7,8 @@
 // own work.
 #include "checks/running_clients.h"
 #include "checks/system_checks.h"
-#include "sim/sim_machine.h"
 #include "protocol/contract.h"
+#include "sim/sim_run.h"
 #include "ui/box_dialogs.h"
 #include "unit/fake_frame.h"
 
@@ -22,23 +22,7 @@ using namespace zov::sim;
 
 namespace {
 
-class Finish : public Finisher {
-  public:
-    [[noreturn]] void finish(std::uint32_t code) override { throw Exited{code}; }
-    [[noreturn]] void restartExit(std::uint32_t code) override { throw Exited{code}; }
-};
-
-struct Bench {
-    SimMachine sim;
-    Machine machine = sim.machine();
-    Trace trace{machine.traceWire, machine.clock, machine.system};
-    CInstallHistory history{
-        {machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"};
-    InstallSession session;
-    Prompts prompts{machine.windows, machine.strings, session.silent};
-    Finish finisher;
-    bool abort = false;
-    RunContext run{machine, trace, history, prompts, finisher, abort};
+struct Bench : SimRun {
     FakeFrame frame;
     BoxDialogs dialogs{run};
 

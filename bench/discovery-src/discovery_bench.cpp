@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
     win32::Win32Machine real(GetModuleHandleA(nullptr));
     Machine machine = real.machine();
     Trace trace(machine.traceWire, machine.clock, machine.system);
-    CInstallHistory history({machine.profile, machine.files, machine.system, machine.registry, machine.clock},
+    CInstallHistory history({machine.profile, machine.files, machine.system, machine.registry, machine.clock,
+                             machine.checks.disk},
                             "9.0", "4327.271");
     InstallSession session;
     session.silent = true;

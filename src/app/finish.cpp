@@ -162,10 +162,12 @@ void InstallerApp::postInstall() {
 void InstallerApp::launchClient(const std::string& commandLine) {
     ProcessHandle client;
     bool started = false;
+    std::uint32_t error = 0; // of the failed start, taken before any trace line
     if (os_.vista()) {
         trace_.printf("OS : Vista ");
         if (StartService(machine_.services, machine_.clock, trace_, "ZOV ACS")) {
             auto outcome = machine_.processes.startAsStandardUser(commandLine, true, client);
+            error = machine_.system.lastError();
             if (outcome != Processes::StandardUserStart::NoCreateProcessAsUser)
                 trace_.printf("CreateProcessAsUser SuccessFull\n");
             if (outcome == Processes::StandardUserStart::NoToken)
@@ -177,12 +179,13 @@ void InstallerApp::launchClient(const std::string& commandLine) {
     } else {
         client = machine_.processes.start(commandLine, true);
         started = static_cast<bool>(client);
+        error = machine_.system.lastError();
     }
     trace_.printf("Install : CreateProcess = %s%%", commandLine.c_str());
     if (!started) {
         if (trace_.on()) {
             trace_.line("Create Process as User ");
-            trace_.lastError();
+            trace_.lastError(error);
         }
         return;
     }

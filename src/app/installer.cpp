@@ -36,8 +36,9 @@ InstallerApp::InstallerApp(Machine& machine, FrameHost& frame)
     : machine_(machine), frame_(frame),
       commandLine_([&machine](const std::string& root) { return machine.files.exists(root); }),
       trace_(machine.traceWire, machine.clock, machine.system),
-      history_({machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0",
-               "4327.271"),
+      history_({machine.profile, machine.files, machine.system, machine.registry, machine.clock,
+                machine.checks.disk},
+               "9.0", "4327.271"),
       prompts_(machine.windows, machine.strings, session_.silent), run_{machine,  trace_, history_,
                                                                         prompts_, *this,  abort_},
       settings_(machine.profile, machine.files, SettingsFile::pathIn(machine.system.tempPath())),
@@ -398,7 +399,11 @@ void InstallerApp::writeProgressComponentOrFail() {
 
 void InstallerApp::runEngine() {
     session_.engineArguments = script_.arguments();
+    // On every path: a Close while the engine runs must only ask it to stop, never end the
+    // run and delete install.ini and the progress module under it.
+    frameLogic_->engineRunning = true;
     session_.engineResult = script_.Execute(run_, settings_.path());
+    frameLogic_->engineRunning = false;
     settings_.removeProgressDll();
 }
 

@@ -114,6 +114,8 @@ bool InstallerApp::engineRunLoop() {
             busyShown_ = true;
         }
         settings_.write(session_);
+        // The removal after the last run deleted the progress module: write it again.
+        writeProgressComponentOrFail();
         setDdeq();
         if (!session_.upgradeTargetFixed && session_.installType == 'C') {
             trace_.printf("Upgrading from Client Version '%s' (Codebase '%s')",
@@ -124,9 +126,7 @@ bool InstallerApp::engineRunLoop() {
             history_.SetValue("udir", session_.upgradeDirectory);
         }
         trace_.printf("Running script!");
-        frameLogic_->engineRunning = true;
         runEngine();
-        frameLogic_->engineRunning = false;
 
         const ResultRow& row = resultRow(session_.engineResult);
         trace_.printf("%s", row.wizardTrace);

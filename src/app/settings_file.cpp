@@ -49,6 +49,9 @@ int SettingsFile::write(const InstallSession& s) {
 
     for (const auto& [key, value] : keys)
         profile_.writeString(path_, "enter", key, value);
+    // An earlier run of this session may have used a screen name this one does not.
+    if (!s.useScreenName)
+        profile_.deleteKey(path_, "enter", "BRANDSN");
     // No result of an earlier run may survive into this one.
     profile_.deleteSection(path_, "exit");
     profile_.flush();

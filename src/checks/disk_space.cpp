@@ -91,9 +91,7 @@ std::uint32_t DiskSpace::freeKb(const std::string& path) {
         return 0;
     }
     trace.printf("GUI: Using old disk space calculation.");
-    // The three factors' product does not fit 32 bits on any drive past 4 GB.
-    return kilobytes(static_cast<std::uint64_t>(older.sectorsPerCluster) * older.bytesPerSector *
-                     older.freeClusters);
+    return kilobytes(older.freeBytes());
 }
 
 bool DiskSpace::driveReady(char letter) {

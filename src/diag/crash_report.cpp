@@ -1,8 +1,8 @@
 #include "diag/crash_report.h"
 
 #include <algorithm>
-#include <cinttypes>
-#include <cstdio>
+#include <charconv>
+#include <cstring>
 
 namespace zov::crash {
 namespace {
@@ -67,16 +67,54 @@ bool readWord(MemoryReader& memory, std::uint64_t address, unsigned wordSize, st
     return readValue(memory, address, word);
 }
 
-std::string fileNameOf(const std::string& path) {
-    std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+const char* fileNameOf(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    }
+    return name;
 }
+
+// Appends to a fixed buffer: always terminated, never past its end.
+class FixedText {
+  public:
+    FixedText(char* buffer, std::size_t size) : at_(buffer), end_(buffer + size - 1) { *at_ = '\0'; }
+
+    FixedText& text(const char* text, std::size_t most = SIZE_MAX) {
+        for (; most > 0 && *text != '\0'; --most)
+            put(*text++);
+        return *this;
+    }
+    // Upper-case hexadecimal digits, at least `digits` of them.
+    FixedText& hex(std::uint64_t value, int digits) {
+        char raw[16];
+        char* end = std::to_chars(raw, raw + sizeof raw, value, 16).ptr;
+        for (int pad = digits - static_cast<int>(end - raw); pad > 0; --pad)
+            put('0');
+        for (const char* p = raw; p < end; ++p)
+            put(*p >= 'a' ? static_cast<char>(*p - 'a' + 'A') : *p);
+        return *this;
+    }
+    FixedText& decimal(unsigned value) {
+        char raw[16];
+        *std::to_chars(raw, raw + sizeof raw - 1, value).ptr = '\0';
+        return text(raw);
+    }
+
+  private:
+    void put(char c) {
+        if (at_ < end_) {
+            *at_++ = c;
+            *at_ = '\0';
+        }
+    }
+
+    char* at_;
+    char* const end_;
+};
 
 } // namespace
-
-std::string ReportPath(const std::string& tempPath) {
-    return tempPath + kReportFile;
-}
 
 const char* ExceptionName(std::uint32_t code) {
     for (const NamedCode& entry : kExceptionNames) {
@@ -91,7 +129,8 @@ LogicalAddress LogicalAddressOf(MemoryReader& memory, const std::optional<Module
     LogicalAddress at;
     if (!module)
         return at;
-    at.modulePath = module->path;
+    std::memcpy(at.modulePath, module->path, sizeof at.modulePath);
+    at.modulePath[sizeof at.modulePath - 1] = '\0';
     const std::uint64_t base = module->base;
     if (address < base || address - base > UINT32_MAX)
         return at;
@@ -132,18 +171,17 @@ LogicalAddress LogicalAddressOf(MemoryReader& memory, const std::optional<Module
     return at;
 }
 
-std::vector<std::uint64_t> FramePointerWalk(MemoryReader& memory, std::uint64_t pc,
-                                            std::uint64_t framePointer, unsigned wordSize,
-                                            std::size_t maxFrames) {
-    std::vector<std::uint64_t> frames;
+std::size_t FramePointerWalk(MemoryReader& memory, std::uint64_t pc, std::uint64_t framePointer,
+                             unsigned wordSize, std::uint64_t* frames, std::size_t maxFrames) {
     if (wordSize != 4 && wordSize != 8)
-        return frames;
+        return 0;
     const std::uint64_t mask = wordSize == 4 ? UINT32_MAX : UINT64_MAX;
     std::uint64_t fp = framePointer & mask;
-    while (frames.size() < maxFrames) {
-        frames.push_back(pc & mask);
+    std::size_t count = 0;
+    while (count < maxFrames) {
+        frames[count++] = pc & mask;
         // The first frame pointer comes from the crashed context: as untrusted as the rest.
-        if (frames.size() == 1 && !memory.writable(fp, 2 * wordSize))
+        if (count == 1 && !memory.writable(fp, 2 * wordSize))
             break;
         std::uint64_t nextPc = 0;
         std::uint64_t nextFp = 0;
@@ -154,54 +192,45 @@ std::vector<std::uint64_t> FramePointerWalk(MemoryReader& memory, std::uint64_t 
         pc = nextPc;
         fp = nextFp;
     }
-    return frames;
+    return count;
 }
 
-std::string FormatCode(std::uint32_t code) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%08" PRIX32, code);
-    return text;
-}
-
-std::string FormatAddress(std::uint64_t address) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%08" PRIX64, address);
-    return text;
-}
-
-std::string FormatLogical(const LogicalAddress& at) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%02X:%08" PRIX32, at.section, at.offset);
-    return text;
-}
-
-std::string FormatSymbolFrame(const std::string& name, std::uint64_t displacement) {
-    char text[24];
-    std::snprintf(text, sizeof text, "+%" PRIX64, displacement);
-    return name + text;
-}
-
-std::string FormatModuleFrame(const LogicalAddress& at) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%04X:%08" PRIX32 " ", at.section, at.offset);
-    return text + fileNameOf(at.modulePath);
-}
-
-void ReportWriter::clear() {
-    profile_.deleteSection(path_, kSection);
-}
-
-void ReportWriter::exception(std::uint32_t code, const std::string& name, std::uint64_t address,
+void ReportWriter::exception(std::uint32_t code, const char* name, std::uint64_t address,
                              const LogicalAddress& at) {
-    profile_.writeString(path_, kSection, "ec", FormatCode(code));
-    profile_.writeString(path_, kSection, "et", name);
-    profile_.writeString(path_, kSection, "ad", FormatAddress(address));
-    profile_.writeString(path_, kSection, "lad", FormatLogical(at));
-    profile_.writeString(path_, kSection, "m", at.modulePath);
+    FixedText(value_, sizeof value_).hex(code, 8);
+    write("ec");
+    FixedText(value_, sizeof value_).text(name);
+    write("et");
+    FixedText(value_, sizeof value_).hex(address, 8);
+    write("ad");
+    FixedText(value_, sizeof value_).hex(at.section, 2).text(":").hex(at.offset, 8);
+    write("lad");
+    sink_.write("m", at.modulePath);
 }
 
-void ReportWriter::frame(unsigned number, const std::string& text) {
-    profile_.writeString(path_, kSection, "s" + std::to_string(number), text);
+void ReportWriter::symbolFrame(unsigned number, const char* name, std::uint64_t displacement) {
+    FixedText(value_, sizeof value_).text(name, kSymbolNameLength).text("+").hex(displacement, 1);
+    writeFrame(number);
+}
+
+void ReportWriter::moduleFrame(unsigned number, const LogicalAddress& at) {
+    FixedText(value_, sizeof value_)
+        .hex(at.section, 4)
+        .text(":")
+        .hex(at.offset, 8)
+        .text(" ")
+        .text(fileNameOf(at.modulePath));
+    writeFrame(number);
+}
+
+void ReportWriter::write(const char* key) {
+    sink_.write(key, value_);
+}
+
+void ReportWriter::writeFrame(unsigned number) {
+    char key[16];
+    FixedText(key, sizeof key).text("s").decimal(number);
+    write(key);
 }
 
 } // namespace zov::crash

@@ -160,10 +160,15 @@ void CInstallHistory::writeSystemKeys() {
         SetValue("br", ports_.registry.readString(RegRoot::LocalMachine, kBrowserKey, "Build", kRegistryText)
                            .value_or(""));
 
-    // Free kilobytes of the Windows drive as the disk check measures them (a 32-bit
-    // figure that saturates rather than wraps on a large disk), then megabytes.
-    std::uint64_t freeKb = system.freeBytes(system.windowsDirectory().substr(0, 3)).value_or(0) >> 10;
-    freeKb = std::min<std::uint64_t>(freeKb, 0xFFFFFFFFu);
+    // Free kilobytes of the Windows drive as the disk checks measure them: the newer query,
+    // else the older one (a 32-bit figure that saturates rather than wraps), then megabytes.
+    const std::string root = system.windowsDirectory().substr(0, 3);
+    std::uint64_t freeBytes = 0;
+    if (FreeSpaceEx newer = ports_.disk.freeSpaceEx(root); newer.outcome == FreeSpaceEx::Outcome::Ok)
+        freeBytes = newer.bytes;
+    else if (FreeSpaceOld older = ports_.disk.freeSpaceOld(root); older.ok)
+        freeBytes = older.freeBytes();
+    const std::uint64_t freeKb = std::min<std::uint64_t>(freeBytes >> 10, 0xFFFFFFFFu);
     SetValueLong("ds", clampLong(freeKb / 1024));
 
     SetValueLong("csd", clampLong(system.measureCpuMhz()));

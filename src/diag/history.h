@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/ports.h"
+#include "platform/ports_checks.h"
 
 #include <cstdint>
 #include <string>
@@ -18,6 +19,7 @@ class CInstallHistory {
         SystemInfo& system;
         Registry& registry;
         Clock& clock;
+        DiskProbe& disk; // the free-space queries of the disk checks
     };
 
     static constexpr std::size_t kScLimit = 1023;

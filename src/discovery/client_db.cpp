@@ -72,11 +72,27 @@ class WindowedReader {
     std::size_t readAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (size > kWindow)
             return file_->readAt(offset, buffer, size);
-        if (offset < start_ || offset + size > start_ + filled_) {
+        if (!inWindow(offset, size)) {
             window_.resize(kWindow);
             start_ = offset;
             filled_ = file_->readAt(offset, window_.data(), kWindow);
         }
+        return copyFromWindow(offset, buffer, size);
+    }
+
+    // A read away from where the walk goes on: outside the window it reads just these bytes
+    // and leaves the window where it was.
+    std::size_t peekAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
+        return inWindow(offset, size) ? copyFromWindow(offset, buffer, size)
+                                      : file_->readAt(offset, buffer, size);
+    }
+
+  private:
+    bool inWindow(std::uint64_t offset, std::size_t size) const {
+        return offset >= start_ && offset + size <= start_ + filled_;
+    }
+
+    std::size_t copyFromWindow(std::uint64_t offset, std::uint8_t* buffer, std::size_t size) {
         if (offset >= start_ + filled_)
             return 0;
         std::size_t count = std::min<std::size_t>(size, start_ + filled_ - offset);
@@ -84,7 +100,6 @@ class WindowedReader {
         return count;
     }
 
-  private:
     std::unique_ptr<InputFile> file_;
     std::vector<std::uint8_t> window_;
     std::uint64_t start_ = 0;
@@ -103,11 +118,15 @@ class RecordFile {
     std::size_t headerSize() const { return oldFormat_ ? kOldHeaderSize : kNewHeaderSize; }
     std::uint64_t dataPosition(const Header& h) const { return h.position + headerSize(); }
 
-    // Nullopt when a whole header cannot be read there.
-    std::optional<Header> readHeader(std::uint64_t position) {
+    // Nullopt when a whole header cannot be read there. A peek is a look away from the walk
+    // (the header after a candidate's data): it does not move the read window.
+    enum class Read { InOrder, Peek };
+    std::optional<Header> readHeader(std::uint64_t position, Read how = Read::InOrder) {
         std::uint8_t raw[kNewHeaderSize];
         std::size_t size = headerSize();
-        if (file_.readAt(position, raw, size) != size)
+        std::size_t got =
+            how == Read::Peek ? file_.peekAt(position, raw, size) : file_.readAt(position, raw, size);
+        if (got != size)
             return std::nullopt;
         Header h;
         h.position = position;
@@ -194,7 +213,9 @@ class RecordWalk {
 
   private:
     // A header is only believed when another valid header follows its data; so the last
-    // record of a file is never found this way.
+    // record of a file is never found this way. Each candidate costs two header reads: the
+    // one after its data is a peek, so that a crafted run of candidates with long lengths
+    // cannot make every step refill the read window twice.
     std::optional<Header> resynchronise(std::uint64_t from) {
         for (std::uint64_t b = from;; ++b) {
             std::optional<Header> candidate = file_.readHeader(b);
@@ -202,8 +223,8 @@ class RecordWalk {
                 return std::nullopt;
             if (!candidate->valid)
                 continue;
-            std::optional<Header> following =
-                file_.readHeader(candidate->position + file_.headerSize() + candidate->length);
+            std::optional<Header> following = file_.readHeader(
+                candidate->position + file_.headerSize() + candidate->length, RecordFile::Read::Peek);
             if (!following)
                 return std::nullopt;
             if (following->valid)
@@ -326,12 +347,17 @@ std::optional<std::string> FindClientDatabase(ReadOnlyFiles& files, const std::s
     return std::nullopt;
 }
 
-int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& info) {
+namespace {
+
+// The walk of the sequential readers: each active record in turn goes to `process`, which
+// answers true once every item it wants is found. 1 then or at the end of the records; 0 when
+// the file cannot be opened or its record structure is damaged beyond recovery.
+template <typename Process>
+int readSequentially(ReadOnlyFiles& files, const std::string& path, Process process) {
     std::unique_ptr<RecordFile> file = openDatabase(files, path);
     if (!file)
         return 0;
     RecordWalk walk(*file);
-    bool version = false, language = false, country = false, codebase = false, build = false;
     Header h;
     for (;;) {
         switch (walk.next(h)) {
@@ -342,30 +368,61 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
         case Step::Record:
             break;
         }
+        if (process(*file, h))
+            return 1;
+    }
+}
+
+// Language and country, which both sequential readers take alike: the language counts as
+// found only when its record could be read, the country in any case.
+struct LanguageAndCountry {
+    bool language = false, country = false;
+
+    bool found() const { return language && country; }
+    // Version 3.0 and older store neither.
+    void takeVersion(std::uint32_t packed) {
+        if (packed <= kVersionWithoutLanguage)
+            language = country = true;
+    }
+    // Takes a language or country record into the caller's values; false for any other type.
+    bool take(RecordFile& file, const Header& h, int& languageValue, int& countryValue) {
+        if (h.type == kLanguageRecord) {
+            if (std::optional<int> code = languageOf(file.readData(h, 0))) {
+                languageValue = *code;
+                language = true;
+            }
+            return true;
+        }
+        if (h.type == kCountryRecord) {
+            if (auto data = file.readData(h, 0); data && !data->empty())
+                countryValue = (*data)[0];
+            country = true;
+            return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& info) {
+    bool version = false, codebase = false, build = false;
+    LanguageAndCountry shared;
+    return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
+        if (shared.take(file, h, info.language, info.country))
+            return version && shared.found() && codebase && build;
         switch (h.type) {
         case kVersionRecord:
-            if (auto data = file->readData(h, 0)) {
+            if (auto data = file.readData(h, 0)) {
                 if (auto text = versionTextOf(*data, kClientVersionCapacity)) {
                     info.version = packVersion(*text);
-                    if (info.version <= kVersionWithoutLanguage)
-                        language = country = true;
+                    shared.takeVersion(info.version);
                     version = true;
                 }
             }
             break;
-        case kLanguageRecord:
-            if (auto code = languageOf(file->readData(h, 0))) {
-                info.language = *code;
-                language = true;
-            }
-            break;
-        case kCountryRecord:
-            if (auto data = file->readData(h, 0); data && !data->empty())
-                info.country = (*data)[0];
-            country = true;
-            break;
         case kCodebaseRecord:
-            if (auto data = file->readData(h, 0); data && data->size() + 1 <= kCodebaseCapacity) {
+            if (auto data = file.readData(h, 0); data && data->size() + 1 <= kCodebaseCapacity) {
                 std::string text = withMinor(textOf(*data));
                 if (text.size() + 1 <= kCodebaseCapacity) {
                     info.codebase = text;
@@ -374,7 +431,7 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
             }
             break;
         case kBuildRecord: {
-            Build b = decodeBuild(file->readData(h, 0));
+            Build b = decodeBuild(file.readData(h, 0));
             info.build = buildText(b.major, b.minor, b.letter);
             build = true;
             break;
@@ -382,9 +439,8 @@ int ReadClientInfo(ReadOnlyFiles& files, const std::string& path, ClientInfo& in
         default:
             break;
         }
-        if (version && language && country && codebase && build)
-            return 1;
-    }
+        return version && shared.found() && codebase && build;
+    });
 }
 
 std::string CandidateInfo::firstScreenName() const {
@@ -395,38 +451,27 @@ std::string CandidateInfo::firstScreenName() const {
 }
 
 int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateInfo& info) {
-    std::unique_ptr<RecordFile> file = openDatabase(files, path);
-    if (!file)
-        return 0;
-    RecordWalk walk(*file);
-    bool version = false, names = false, language = false, country = false, build = false;
-    Header h;
-    for (;;) {
-        switch (walk.next(h)) {
-        case Step::End:
-            return 1;
-        case Step::Damaged:
-            return 0;
-        case Step::Record:
-            break;
-        }
+    bool version = false, names = false, build = false;
+    LanguageAndCountry shared;
+    return readSequentially(files, path, [&](RecordFile& file, const Header& h) {
+        if (shared.take(file, h, info.language, info.country))
+            return version && names && shared.found() && build;
         switch (h.type) {
         case kScreenNameRecord: {
             std::size_t count = std::min(info.screenNameLength, info.screenNames.size());
-            file->readRaw(h, info.screenNames.data(), count);
+            file.readRaw(h, info.screenNames.data(), count);
             names = true;
             break;
         }
         case kVersionRecord: {
-            auto data = file->readData(h, 0);
+            auto data = file.readData(h, 0);
             std::optional<std::string> text =
                 data ? versionTextOf(*data, kCandidateVersionCapacity) : std::nullopt;
             if (!text)
                 break;
             info.versionText = *text;
             std::uint32_t packed = packVersion(*text);
-            if (packed <= kVersionWithoutLanguage)
-                language = country = true;
+            shared.takeVersion(packed);
             if (packed >= kVersionWithNameMaster) {
                 RecordIndexPtr master;
                 if (OpenRecordIndex(files, folderOf(path) + "\\SNMaster.idx", master) == kIndexOpened) {
@@ -441,19 +486,8 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
             version = true;
             break;
         }
-        case kLanguageRecord:
-            if (auto code = languageOf(file->readData(h, 0))) {
-                info.language = *code;
-                language = true;
-            }
-            break;
-        case kCountryRecord:
-            if (auto data = file->readData(h, 0); data && !data->empty())
-                info.country = (*data)[0];
-            country = true;
-            break;
         case kBuildRecord: {
-            Build b = decodeBuild(file->readData(h, 0));
+            Build b = decodeBuild(file.readData(h, 0));
             info.buildMajor = b.major;
             info.buildMinor = b.minor;
             info.buildLetter = b.letter;
@@ -463,9 +497,8 @@ int ReadCandidateInfo(ReadOnlyFiles& files, const std::string& path, CandidateIn
         default:
             break;
         }
-        if (version && names && language && country && build)
-            return 1;
-    }
+        return version && names && shared.found() && build;
+    });
 }
 
 int OpenRecordIndex(ReadOnlyFiles& files, const std::string& path, RecordIndexPtr& index) {

@@ -15,9 +15,10 @@ const char* const kDiskFull =
 } // namespace
 
 void CComponent::endDamaged(RunContext& run, const char* failedStep) {
+    const std::uint32_t error = run.m.system.lastError();
     if (run.trace.on()) {
         run.trace.line(failedStep);
-        run.trace.lastError();
+        run.trace.lastError(error);
     }
     run.history.RecordEvent(132);
     run.prompts.notice(kDamaged);
@@ -44,8 +45,11 @@ void CComponent::reportDiskFull(RunContext& run) {
 }
 
 int CComponent::Write(RunContext& run, const std::string& path) {
-    if (written_)
+    // Written once; but the removal of the engine's progress module after a run takes this
+    // very file, and the next engine run needs it again.
+    if (written_ && run.m.files.exists(filePath_))
         return 1;
+    written_ = false;
     Trace& trace = run.trace;
     trace.printf("CComponent::Write() - Finding resource %d ... \n", resourceNumber_);
     if (!run.m.resources.find(resourceNumber_))
@@ -62,20 +66,23 @@ int CComponent::Write(RunContext& run, const std::string& path) {
         data = run.m.resources.load(resourceNumber_, loadFailed);
         if (!loadFailed)
             break;
+        const std::uint32_t error = run.m.system.lastError();
         if (trace.on()) {
             trace.line("CComponent::Write() -- LoadResource() failed\n");
-            trace.lastError();
+            trace.lastError(error);
         }
         if (!run.prompts.error(kLowResources))
             run.fail(1612);
     }
     for (;;) {
+        // Taken before the trace line below, which may change it.
+        const std::uint32_t error = run.m.system.lastError();
         trace.printf("CComponent::Write() - Locking resource ... \n");
         if (data != nullptr)
             break;
         if (trace.on()) {
             trace.line("CComponent::Write() -- LockResource() failed\n");
-            trace.lastError();
+            trace.lastError(error);
         }
         if (!run.prompts.error(kLowResources))
             run.fail(167);
@@ -89,9 +96,10 @@ int CComponent::Write(RunContext& run, const std::string& path) {
     trace.printf("Writing component to %s...", target.c_str());
     auto file = target.empty() ? nullptr : run.m.files.create(target);
     if (!file) {
+        const std::uint32_t error = run.m.system.lastError();
         if (trace.on()) {
             trace.line("CComponent::Write() -- fopen() failed\n");
-            trace.lastError();
+            trace.lastError(error);
         }
         reportDiskFull(run);
         return 0;

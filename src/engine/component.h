@@ -18,6 +18,7 @@ class CComponent {
     // Size in kilobytes; a missing resource ends the setup (1612).
     std::uint32_t GetSize(RunContext& run);
     // 1 when the component is on disk; 0 when it could not be written (the user was told).
+    // Once written it is not written again while its file is there.
     int Write(RunContext& run, const std::string& path);
     void Cleanup(RunContext& run);
 

@@ -27,10 +27,11 @@ char CScript::Execute(RunContext& run, const std::string& settingsFile) {
     run.trace.printf("CScript:Execute() - CreateProcess() creating script process");
     ProcessHandle engine = run.m.processes.start(commandLine(), false);
     if (!engine) {
+        const std::uint32_t error = run.m.system.lastError(); // before the trace line can change it
         if (run.trace.on()) {
             run.trace.printf("CScript::Execute() -- CreateProcess() failed for file %s\n",
                              programPath_.c_str());
-            run.trace.lastError();
+            run.trace.lastError(error);
         }
         run.prompts.notice(
             "This copy of ZOV cannot be installed because an installation file is missing or damaged.");

@@ -252,236 +252,83 @@ void host() {
 
 } // namespace
 
-ZOV_EXPORT r::REGERR WINAPI NR_StartupRegistry() {
-    host();
-    return r::NR_StartupRegistry();
-}
+// Every export makes the host ready, then calls the library's function of the same name.
+#define ZOV_HOSTED(name, parameters, arguments)                                                              \
+    ZOV_EXPORT r::REGERR WINAPI name parameters {                                                            \
+        host();                                                                                              \
+        return r::name arguments;                                                                            \
+    }
 
-ZOV_EXPORT r::REGERR WINAPI NR_ShutdownRegistry() {
-    host();
-    return r::NR_ShutdownRegistry();
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegOpen(const char* filename, r::HREG* hReg) {
-    host();
-    return r::NR_RegOpen(filename, hReg);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegClose(r::HREG hReg) {
-    host();
-    return r::NR_RegClose(hReg);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetUsername(char** name) {
-    host();
-    return r::NR_RegGetUsername(name);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegSetUsername(const char* name) {
-    host();
-    return r::NR_RegSetUsername(name);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegIsWritable(r::HREG hReg) {
-    host();
-    return r::NR_RegIsWritable(hReg);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegAddKey(r::HREG hReg, r::RKEY key, const char* path, r::RKEY* newKey) {
-    host();
-    return r::NR_RegAddKey(hReg, key, path, newKey);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegAddKeyRaw(r::HREG hReg, r::RKEY key, const char* name, r::RKEY* newKey) {
-    host();
-    return r::NR_RegAddKeyRaw(hReg, key, name, newKey);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegDeleteKey(r::HREG hReg, r::RKEY key, const char* path) {
-    host();
-    return r::NR_RegDeleteKey(hReg, key, path);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegDeleteKeyRaw(r::HREG hReg, r::RKEY key, const char* name) {
-    host();
-    return r::NR_RegDeleteKeyRaw(hReg, key, name);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetKey(r::HREG hReg, r::RKEY key, const char* path, r::RKEY* result) {
-    host();
-    return r::NR_RegGetKey(hReg, key, path, result);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetKeyRaw(r::HREG hReg, r::RKEY key, const char* name, r::RKEY* result) {
-    host();
-    return r::NR_RegGetKeyRaw(hReg, key, name, result);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetEntryInfo(r::HREG hReg, r::RKEY key, const char* name,
-                                               r::REGINFO* info) {
-    host();
-    return r::NR_RegGetEntryInfo(hReg, key, name, info);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetEntryString(r::HREG hReg, r::RKEY key, const char* name, char* buffer,
-                                                 std::uint32_t bufferSize) {
-    host();
-    return r::NR_RegGetEntryString(hReg, key, name, buffer, bufferSize);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegGetEntry(r::HREG hReg, r::RKEY key, const char* name, void* buffer,
-                                           std::uint32_t* size) {
-    host();
-    return r::NR_RegGetEntry(hReg, key, name, buffer, size);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegSetEntryString(r::HREG hReg, r::RKEY key, const char* name,
-                                                 const char* text) {
-    host();
-    return r::NR_RegSetEntryString(hReg, key, name, text);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegSetEntry(r::HREG hReg, r::RKEY key, const char* name, std::uint16_t type,
-                                           const void* buffer, std::uint32_t size) {
-    host();
-    return r::NR_RegSetEntry(hReg, key, name, type, buffer, size);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegDeleteEntry(r::HREG hReg, r::RKEY key, const char* name) {
-    host();
-    return r::NR_RegDeleteEntry(hReg, key, name);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegEnumSubkeys(r::HREG hReg, r::RKEY key, r::REGENUM* state, char* buffer,
-                                              std::uint32_t bufferSize, std::uint32_t style) {
-    host();
-    return r::NR_RegEnumSubkeys(hReg, key, state, buffer, bufferSize, style);
-}
-
-ZOV_EXPORT r::REGERR WINAPI NR_RegEnumEntries(r::HREG hReg, r::RKEY key, r::REGENUM* state, char* buffer,
-                                              std::uint32_t bufferSize, r::REGINFO* info) {
-    host();
-    return r::NR_RegEnumEntries(hReg, key, state, buffer, bufferSize, info);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_CreateRegistry(const char* installation, const char* programFolder,
-                                              const char* version) {
-    host();
-    return r::VR_CreateRegistry(installation, programFolder, version);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_Close() {
-    host();
-    return r::VR_Close();
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_GetVersion(const char* component, r::VERSION* result) {
-    host();
-    return r::VR_GetVersion(component, result);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_GetPath(const char* component, std::uint32_t bufferSize, char* buffer) {
-    host();
-    return r::VR_GetPath(component, bufferSize, buffer);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_SetDefaultDirectory(const char* component, const char* directory) {
-    host();
-    return r::VR_SetDefaultDirectory(component, directory);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_GetDefaultDirectory(const char* component, std::uint32_t bufferSize,
-                                                   char* buffer) {
-    host();
-    return r::VR_GetDefaultDirectory(component, bufferSize, buffer);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_Install(const char* component, const char* location, const char* version,
-                                       int isDirectory) {
-    host();
-    return r::VR_Install(component, location, version, isDirectory);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_Remove(const char* component) {
-    host();
-    return r::VR_Remove(component);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_Enum(const char* component, r::REGENUM* state, char* buffer,
-                                    std::uint32_t bufferSize) {
-    host();
-    return r::VR_Enum(component, state, buffer, bufferSize);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_InRegistry(const char* component) {
-    host();
-    return r::VR_InRegistry(component);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_ValidateComponent(const char* component) {
-    host();
-    return r::VR_ValidateComponent(component);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_SetRegDirectory(const char* folder) {
-    host();
-    return r::VR_SetRegDirectory(folder);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_SetRefCount(const char* component, int count) {
-    host();
-    return r::VR_SetRefCount(component, count);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_GetRefCount(const char* component, int* count) {
-    host();
-    return r::VR_GetRefCount(component, count);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallCreateNode(const char* package, const char* userName) {
-    host();
-    return r::VR_UninstallCreateNode(package, userName);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_GetUninstallUserName(const char* package, char* buffer,
-                                                    std::uint32_t bufferSize) {
-    host();
-    return r::VR_GetUninstallUserName(package, buffer, bufferSize);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallAddFileToList(const char* package, const char* file) {
-    host();
-    return r::VR_UninstallAddFileToList(package, file);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallFileExistsInList(const char* package, const char* file) {
-    host();
-    return r::VR_UninstallFileExistsInList(package, file);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallEnumSharedFiles(const char* package, r::REGENUM* state, char* buffer,
-                                                        std::uint32_t bufferSize) {
-    host();
-    return r::VR_UninstallEnumSharedFiles(package, state, buffer, bufferSize);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallDeleteFileFromList(const char* package, const char* file) {
-    host();
-    return r::VR_UninstallDeleteFileFromList(package, file);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallDeleteSharedFilesKey(const char* package) {
-    host();
-    return r::VR_UninstallDeleteSharedFilesKey(package);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_UninstallDestroy(const char* package) {
-    host();
-    return r::VR_UninstallDestroy(package);
-}
-
-ZOV_EXPORT r::REGERR WINAPI VR_EnumUninstall(r::REGENUM* state, char* userName, std::int32_t userNameSize,
-                                             char* package, std::int32_t packageSize, int shared) {
-    host();
-    return r::VR_EnumUninstall(state, userName, userNameSize, package, packageSize, shared);
-}
+ZOV_HOSTED(NR_StartupRegistry, (), ())
+ZOV_HOSTED(NR_ShutdownRegistry, (), ())
+ZOV_HOSTED(NR_RegOpen, (const char* filename, r::HREG* hReg), (filename, hReg))
+ZOV_HOSTED(NR_RegClose, (r::HREG hReg), (hReg))
+ZOV_HOSTED(NR_RegGetUsername, (char** name), (name))
+ZOV_HOSTED(NR_RegSetUsername, (const char* name), (name))
+ZOV_HOSTED(NR_RegIsWritable, (r::HREG hReg), (hReg))
+ZOV_HOSTED(NR_RegAddKey, (r::HREG hReg, r::RKEY key, const char* path, r::RKEY* newKey),
+           (hReg, key, path, newKey))
+ZOV_HOSTED(NR_RegAddKeyRaw, (r::HREG hReg, r::RKEY key, const char* name, r::RKEY* newKey),
+           (hReg, key, name, newKey))
+ZOV_HOSTED(NR_RegDeleteKey, (r::HREG hReg, r::RKEY key, const char* path), (hReg, key, path))
+ZOV_HOSTED(NR_RegDeleteKeyRaw, (r::HREG hReg, r::RKEY key, const char* name), (hReg, key, name))
+ZOV_HOSTED(NR_RegGetKey, (r::HREG hReg, r::RKEY key, const char* path, r::RKEY* result),
+           (hReg, key, path, result))
+ZOV_HOSTED(NR_RegGetKeyRaw, (r::HREG hReg, r::RKEY key, const char* name, r::RKEY* result),
+           (hReg, key, name, result))
+ZOV_HOSTED(NR_RegGetEntryInfo, (r::HREG hReg, r::RKEY key, const char* name, r::REGINFO* info),
+           (hReg, key, name, info))
+ZOV_HOSTED(NR_RegGetEntryString,
+           (r::HREG hReg, r::RKEY key, const char* name, char* buffer, std::uint32_t bufferSize),
+           (hReg, key, name, buffer, bufferSize))
+ZOV_HOSTED(NR_RegGetEntry, (r::HREG hReg, r::RKEY key, const char* name, void* buffer, std::uint32_t* size),
+           (hReg, key, name, buffer, size))
+ZOV_HOSTED(NR_RegSetEntryString, (r::HREG hReg, r::RKEY key, const char* name, const char* text),
+           (hReg, key, name, text))
+ZOV_HOSTED(NR_RegSetEntry,
+           (r::HREG hReg, r::RKEY key, const char* name, std::uint16_t type, const void* buffer,
+            std::uint32_t size),
+           (hReg, key, name, type, buffer, size))
+ZOV_HOSTED(NR_RegDeleteEntry, (r::HREG hReg, r::RKEY key, const char* name), (hReg, key, name))
+ZOV_HOSTED(NR_RegEnumSubkeys,
+           (r::HREG hReg, r::RKEY key, r::REGENUM* state, char* buffer, std::uint32_t bufferSize,
+            std::uint32_t style),
+           (hReg, key, state, buffer, bufferSize, style))
+ZOV_HOSTED(NR_RegEnumEntries,
+           (r::HREG hReg, r::RKEY key, r::REGENUM* state, char* buffer, std::uint32_t bufferSize,
+            r::REGINFO* info),
+           (hReg, key, state, buffer, bufferSize, info))
+ZOV_HOSTED(VR_CreateRegistry, (const char* installation, const char* programFolder, const char* version),
+           (installation, programFolder, version))
+ZOV_HOSTED(VR_Close, (), ())
+ZOV_HOSTED(VR_GetVersion, (const char* component, r::VERSION* result), (component, result))
+ZOV_HOSTED(VR_GetPath, (const char* component, std::uint32_t bufferSize, char* buffer),
+           (component, bufferSize, buffer))
+ZOV_HOSTED(VR_SetDefaultDirectory, (const char* component, const char* directory), (component, directory))
+ZOV_HOSTED(VR_GetDefaultDirectory, (const char* component, std::uint32_t bufferSize, char* buffer),
+           (component, bufferSize, buffer))
+ZOV_HOSTED(VR_Install, (const char* component, const char* location, const char* version, int isDirectory),
+           (component, location, version, isDirectory))
+ZOV_HOSTED(VR_Remove, (const char* component), (component))
+ZOV_HOSTED(VR_Enum, (const char* component, r::REGENUM* state, char* buffer, std::uint32_t bufferSize),
+           (component, state, buffer, bufferSize))
+ZOV_HOSTED(VR_InRegistry, (const char* component), (component))
+ZOV_HOSTED(VR_ValidateComponent, (const char* component), (component))
+ZOV_HOSTED(VR_SetRegDirectory, (const char* folder), (folder))
+ZOV_HOSTED(VR_SetRefCount, (const char* component, int count), (component, count))
+ZOV_HOSTED(VR_GetRefCount, (const char* component, int* count), (component, count))
+ZOV_HOSTED(VR_UninstallCreateNode, (const char* package, const char* userName), (package, userName))
+ZOV_HOSTED(VR_GetUninstallUserName, (const char* package, char* buffer, std::uint32_t bufferSize),
+           (package, buffer, bufferSize))
+ZOV_HOSTED(VR_UninstallAddFileToList, (const char* package, const char* file), (package, file))
+ZOV_HOSTED(VR_UninstallFileExistsInList, (const char* package, const char* file), (package, file))
+ZOV_HOSTED(VR_UninstallEnumSharedFiles,
+           (const char* package, r::REGENUM* state, char* buffer, std::uint32_t bufferSize),
+           (package, state, buffer, bufferSize))
+ZOV_HOSTED(VR_UninstallDeleteFileFromList, (const char* package, const char* file), (package, file))
+ZOV_HOSTED(VR_UninstallDeleteSharedFilesKey, (const char* package), (package))
+ZOV_HOSTED(VR_UninstallDestroy, (const char* package), (package))
+ZOV_HOSTED(VR_EnumUninstall,
+           (r::REGENUM * state, char* userName, std::int32_t userNameSize, char* package,
+            std::int32_t packageSize, int shared),
+           (state, userName, userNameSize, package, packageSize, shared))

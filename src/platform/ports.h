@@ -92,8 +92,6 @@ class SystemInfo {
     virtual bool isWow64() = 0;
     virtual bool screenReaderRunning() = 0;
     virtual std::uint32_t driveType(const std::string& root) = 0; // DRIVE_* numbers
-    // Free bytes available to the caller on a drive root; nullopt when it cannot be measured.
-    virtual std::optional<std::uint64_t> freeBytes(const std::string& root) = 0;
     virtual std::uint32_t lastError() = 0;
     virtual std::string errorText(std::uint32_t code) = 0; // the system's message text
 };

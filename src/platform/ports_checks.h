@@ -119,6 +119,10 @@ struct FreeSpaceOld {
     bool ok = false;
     std::uint32_t sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0;
     std::uint32_t error = 0;
+    // The three factors' product does not fit 32 bits on any drive past 4 GB.
+    std::uint64_t freeBytes() const {
+        return static_cast<std::uint64_t>(sectorsPerCluster) * bytesPerSector * freeClusters;
+    }
 };
 
 struct RecycleBinInfo {

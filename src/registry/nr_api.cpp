@@ -42,26 +42,32 @@ Handle* liveHandle(HREG hReg) {
     return nullptr;
 }
 
-// The start of every call that reads or changes keys or entries: a live handle, then the
-// header as it is in the file now.
-REGERR enter(HREG hReg, RegFile*& file) {
+// The checks every call makes first, in this order: a live handle (7), then the caller's
+// arguments (6).
+REGERR checkCall(HREG hReg, bool argumentsGiven) {
+    if (liveHandle(hReg) == nullptr)
+        return kBadMagic;
+    return argumentsGiven ? kOk : kBadParameter;
+}
+
+// Then, for every call that reads or changes keys or entries: the header as it is in the
+// file now, and the start key.
+REGERR enterKey(HREG hReg, RKEY key, RegFile*& file, Descriptor& start) {
     Handle* h = liveHandle(hReg);
     if (h == nullptr)
         return kBadMagic;
     file = h->file;
-    return readHeader(*file);
+    REGERR err = readHeader(*file);
+    std::uint32_t offset = 0;
+    if (err == kOk)
+        err = translateKey(*file, key, offset);
+    return err != kOk ? err : readDescriptor(*file, offset, start);
 }
 
-// Handle, header and the start key in one step.
-REGERR enterKey(HREG hReg, RKEY key, RegFile*& file, Descriptor& start) {
-    REGERR err = enter(hReg, file);
-    if (err != kOk)
-        return err;
-    std::uint32_t offset = 0;
-    err = translateKey(*file, key, offset);
-    if (err != kOk)
-        return err;
-    return readDescriptor(*file, offset, start);
+// Both steps, for the calls that check nothing more in between.
+REGERR enterKey(HREG hReg, bool argumentsGiven, RKEY key, RegFile*& file, Descriptor& start) {
+    REGERR err = checkCall(hReg, argumentsGiven);
+    return err != kOk ? err : enterKey(hReg, key, file, start);
 }
 
 void closeFile(RegFile* f) {
@@ -109,14 +115,13 @@ REGERR initialise(RegFile& f) {
 REGERR standardKey(RegFile& f, Descriptor& root, const char* name, std::uint32_t& slot) {
     Descriptor key;
     REGERR err = findChild(f, root, name, key);
-    if (err == kNotFound) {
-        // A read-only file cannot gain the key; its other keys stay readable.
-        if (f.readOnly) {
-            slot = 0;
-            return kOk;
-        }
-        err = createKey(f, root, name, key);
+    // A read-only file cannot gain the key; its other keys stay readable.
+    if (err == kNotFound && f.readOnly) {
+        slot = 0;
+        return kOk;
     }
+    if (err == kNotFound)
+        err = createKey(f, root, name, key);
     if (err == kOk)
         slot = key.location;
     return err;
@@ -240,19 +245,22 @@ REGERR descend(RegFile& f, Descriptor& node, char* path, std::uint32_t size) {
     return kOk;
 }
 
+// The next node of a chain (a key's children or its entries) for an enumeration: with state 0
+// the first one, linked from `holder`; else the one after the node at `state`. 2 at the end.
+REGERR nextInChain(RegFile& f, std::uint32_t holder, std::uint32_t first, std::uint32_t state,
+                   Descriptor& next) {
+    if (state == 0)
+        return first == 0 ? kNoMore : linked(f, holder, first, false, next);
+    Descriptor s;
+    REGERR err = stateNode(f, state, s);
+    if (err != kOk)
+        return err;
+    return s.left == 0 ? kNoMore : linked(f, s.location, s.left, true, next);
+}
+
 REGERR walkChildren(RegFile& f, const Descriptor& start, std::uint32_t state, char* path, std::uint32_t size,
                     Descriptor& result) {
-    REGERR err;
-    if (state == 0) {
-        err = linked(f, start.location, start.firstChild(), false, result);
-    } else {
-        Descriptor s;
-        if ((err = stateNode(f, state, s)) != kOk)
-            return err;
-        if (s.left == 0)
-            return kNoMore;
-        err = linked(f, s.location, s.left, true, result);
-    }
+    REGERR err = nextInChain(f, start.location, start.firstChild(), state, result);
     if (err != kOk)
         return err;
     path[0] = '\0';
@@ -439,51 +447,24 @@ REGERR NR_RegIsWritable(HREG hReg) {
 // --- keys -----------------------------------------------------------------------------
 
 REGERR NR_RegAddKey(HREG hReg, RKEY key, const char* path, RKEY* newKey) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (path == nullptr || path[0] == '\0')
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor current;
-    REGERR err = enterKey(hReg, key, f, current);
+    Descriptor start, added;
+    REGERR err = enterKey(hReg, path != nullptr && path[0] != '\0', key, f, start);
     if (err != kOk)
         return err;
-    if (current.location == f->root)
+    if (start.location == f->root)
         return kBadParameter;
-    PathCursor cursor{path};
-    char segment[kMaxName + 1];
-    for (;;) {
-        err = nextSegment(cursor, segment);
-        if (err == kNoMore)
-            break;
-        if (err != kOk)
-            return err;
-        Descriptor child;
-        err = findChild(*f, current, segment, child);
-        if (err == kNotFound)
-            err = createKey(*f, current, segment, child);
-        if (err != kOk)
-            return err;
-        current = child;
-    }
-    if (newKey != nullptr)
-        *newKey = current.location;
-    return kOk;
+    if ((err = walkPath(*f, start, path, true, added)) == kOk && newKey != nullptr)
+        *newKey = added.location;
+    return err;
 }
 
 REGERR NR_RegAddKeyRaw(HREG hReg, RKEY key, const char* name, RKEY* newKey) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr)
-        return kBadParameter;
     RegFile* f = nullptr;
     Descriptor parent, child;
-    REGERR err = enterKey(hReg, key, f, parent);
-    if (err != kOk)
-        return err;
-    err = findChild(*f, parent, name, child);
-    if (err == kNotFound)
-        err = createKey(*f, parent, name, child);
+    REGERR err = enterKey(hReg, name != nullptr, key, f, parent);
+    if (err == kOk)
+        err = findOrCreateChild(*f, parent, name, child);
     if (err == kOk && newKey != nullptr)
         *newKey = child.location;
     return err;
@@ -491,95 +472,79 @@ REGERR NR_RegAddKeyRaw(HREG hReg, RKEY key, const char* name, RKEY* newKey) {
 
 namespace {
 
-REGERR deleteKey(RegFile& f, const Descriptor& key) {
-    if (key.location == f.root || key.location == f.users || key.location == f.common ||
-        key.location == f.versions)
+// How a key call finds its key from the start key: a path, or one child's exact name.
+using KeyLookup = REGERR (*)(RegFile&, const Descriptor&, const char*, Descriptor&);
+
+REGERR lookupPath(RegFile& f, const Descriptor& start, const char* path, Descriptor& found) {
+    return walkPath(f, start, path, false, found);
+}
+
+REGERR getKey(HREG hReg, RKEY key, const char* name, RKEY* result, KeyLookup lookup) {
+    REGERR err = checkCall(hReg, name != nullptr && result != nullptr);
+    if (err != kOk)
+        return err;
+    *result = 0;
+    RegFile* f = nullptr;
+    Descriptor start, found;
+    if ((err = enterKey(hReg, key, f, start)) == kOk)
+        err = lookup(*f, start, name, found);
+    if (err == kOk)
+        *result = found.location;
+    return err;
+}
+
+REGERR deleteKey(HREG hReg, RKEY key, const char* name, KeyLookup lookup) {
+    RegFile* f = nullptr;
+    Descriptor start, found;
+    REGERR err = enterKey(hReg, name != nullptr, key, f, start);
+    if (err == kOk)
+        err = lookup(*f, start, name, found);
+    if (err != kOk)
+        return err;
+    if (found.location == f->root || found.location == f->users || found.location == f->common ||
+        found.location == f->versions)
         return kFail; // protected
-    if (key.firstChild() != 0)
+    if (found.firstChild() != 0)
         return kFail;
-    return unlinkNode(f, key, false);
+    return unlinkNode(*f, found, false);
 }
 
 } // namespace
 
 REGERR NR_RegDeleteKey(HREG hReg, RKEY key, const char* path) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (path == nullptr)
-        return kBadParameter;
-    RegFile* f = nullptr;
-    Descriptor start, found;
-    REGERR err = enterKey(hReg, key, f, start);
-    if (err == kOk)
-        err = findPath(*f, start.location, path, found);
-    return err != kOk ? err : deleteKey(*f, found);
+    return deleteKey(hReg, key, path, lookupPath);
 }
 
 REGERR NR_RegDeleteKeyRaw(HREG hReg, RKEY key, const char* name) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr)
-        return kBadParameter;
-    RegFile* f = nullptr;
-    Descriptor parent, found;
-    REGERR err = enterKey(hReg, key, f, parent);
-    if (err == kOk)
-        err = findChild(*f, parent, name, found);
-    return err != kOk ? err : deleteKey(*f, found);
+    return deleteKey(hReg, key, name, findChild);
 }
 
 REGERR NR_RegGetKey(HREG hReg, RKEY key, const char* path, RKEY* result) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (path == nullptr || result == nullptr)
-        return kBadParameter;
-    *result = 0;
-    RegFile* f = nullptr;
-    Descriptor start, found;
-    REGERR err = enterKey(hReg, key, f, start);
-    if (err == kOk)
-        err = findPath(*f, start.location, path, found);
-    if (err == kOk)
-        *result = found.location;
-    return err;
+    return getKey(hReg, key, path, result, lookupPath);
 }
 
 REGERR NR_RegGetKeyRaw(HREG hReg, RKEY key, const char* name, RKEY* result) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr || result == nullptr)
-        return kBadParameter;
-    *result = 0;
-    RegFile* f = nullptr;
-    Descriptor parent, found;
-    REGERR err = enterKey(hReg, key, f, parent);
-    if (err == kOk)
-        err = findChild(*f, parent, name, found);
-    if (err == kOk)
-        *result = found.location;
-    return err;
+    return getKey(hReg, key, name, result, findChild);
 }
 
 // --- entries --------------------------------------------------------------------------
 
 namespace {
 
-REGERR enterEntry(HREG hReg, RKEY key, const char* name, RegFile*& f, Descriptor& keyDesc,
+REGERR enterEntry(HREG hReg, bool argumentsGiven, RKEY key, const char* name, RegFile*& f,
                   Descriptor& entry) {
-    REGERR err = enterKey(hReg, key, f, keyDesc);
+    Descriptor keyDesc;
+    REGERR err = enterKey(hReg, argumentsGiven, key, f, keyDesc);
     return err != kOk ? err : findEntry(*f, keyDesc, name, entry);
 }
 
 } // namespace
 
 REGERR NR_RegGetEntryInfo(HREG hReg, RKEY key, const char* name, REGINFO* info) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr || info == nullptr || info->size != sizeof(REGINFO))
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor k, e;
-    REGERR err = enterEntry(hReg, key, name, f, k, e);
+    Descriptor e;
+    REGERR err = enterEntry(hReg, name != nullptr && info != nullptr && info->size == sizeof(REGINFO), key,
+                            name, f, e);
     if (err != kOk)
         return err;
     info->entryType = e.type;
@@ -588,13 +553,9 @@ REGERR NR_RegGetEntryInfo(HREG hReg, RKEY key, const char* name, REGINFO* info) 
 }
 
 REGERR NR_RegGetEntryString(HREG hReg, RKEY key, const char* name, char* buffer, std::uint32_t bufferSize) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr || buffer == nullptr || bufferSize == 0)
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor k, e;
-    REGERR err = enterEntry(hReg, key, name, f, k, e);
+    Descriptor e;
+    REGERR err = enterEntry(hReg, name != nullptr && buffer != nullptr && bufferSize != 0, key, name, f, e);
     if (err != kOk)
         return err;
     if (e.type != kTypeString)
@@ -611,13 +572,9 @@ REGERR NR_RegGetEntryString(HREG hReg, RKEY key, const char* name, char* buffer,
 }
 
 REGERR NR_RegGetEntry(HREG hReg, RKEY key, const char* name, void* buffer, std::uint32_t* size) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr || buffer == nullptr || size == nullptr)
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor k, e;
-    REGERR err = enterEntry(hReg, key, name, f, k, e);
+    Descriptor e;
+    REGERR err = enterEntry(hReg, name != nullptr && buffer != nullptr && size != nullptr, key, name, f, e);
     if (err != kOk)
         return err;
     std::uint32_t callerSize = *size;
@@ -650,10 +607,9 @@ REGERR NR_RegGetEntry(HREG hReg, RKEY key, const char* name, void* buffer, std::
 }
 
 REGERR NR_RegSetEntryString(HREG hReg, RKEY key, const char* name, const char* text) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr || text == nullptr)
-        return kBadParameter;
+    REGERR err = checkCall(hReg, name != nullptr && text != nullptr);
+    if (err != kOk)
+        return err;
     if (!validUtf8(text))
         return kBadUtf8;
     std::size_t length = std::strlen(text) + 1;
@@ -661,16 +617,15 @@ REGERR NR_RegSetEntryString(HREG hReg, RKEY key, const char* name, const char* t
         return kTooLong;
     RegFile* f = nullptr;
     Descriptor k;
-    REGERR err = enterKey(hReg, key, f, k);
+    err = enterKey(hReg, key, f, k);
     return err != kOk ? err : storeEntry(*f, k, name, kTypeString, text, static_cast<std::uint32_t>(length));
 }
 
 REGERR NR_RegSetEntry(HREG hReg, RKEY key, const char* name, std::uint16_t type, const void* buffer,
                       std::uint32_t size) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (key == 0 || name == nullptr || buffer == nullptr || size == 0)
-        return kBadParameter;
+    REGERR err = checkCall(hReg, key != 0 && name != nullptr && buffer != nullptr && size != 0);
+    if (err != kOk)
+        return err;
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     unsigned char* converted = nullptr;
     switch (type) {
@@ -701,7 +656,7 @@ REGERR NR_RegSetEntry(HREG hReg, RKEY key, const char* name, std::uint16_t type,
     }
     RegFile* f = nullptr;
     Descriptor k;
-    REGERR err = enterKey(hReg, key, f, k);
+    err = enterKey(hReg, key, f, k);
     if (err == kOk)
         err = storeEntry(*f, k, name, type, bytes, size);
     std::free(converted);
@@ -709,13 +664,9 @@ REGERR NR_RegSetEntry(HREG hReg, RKEY key, const char* name, std::uint16_t type,
 }
 
 REGERR NR_RegDeleteEntry(HREG hReg, RKEY key, const char* name) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (name == nullptr)
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor k, e;
-    REGERR err = enterEntry(hReg, key, name, f, k, e);
+    Descriptor e;
+    REGERR err = enterEntry(hReg, name != nullptr, key, name, f, e);
     return err != kOk ? err : unlinkNode(*f, e, true);
 }
 
@@ -723,15 +674,11 @@ REGERR NR_RegDeleteEntry(HREG hReg, RKEY key, const char* name) {
 
 REGERR NR_RegEnumSubkeys(HREG hReg, RKEY key, REGENUM* state, char* buffer, std::uint32_t bufferSize,
                          std::uint32_t style) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (state == nullptr || buffer == nullptr || bufferSize == 0)
-        return kBadParameter;
-    if (style > kEnumDepthFirst)
-        return kBadParameter;
     RegFile* f = nullptr;
     Descriptor start;
-    REGERR err = enterKey(hReg, key, f, start);
+    REGERR err =
+        enterKey(hReg, state != nullptr && buffer != nullptr && bufferSize != 0 && style <= kEnumDepthFirst,
+                 key, f, start);
     if (err != kOk)
         return err;
     if (*state == 0 && start.firstChild() == 0)
@@ -766,28 +713,11 @@ REGERR NR_RegEnumSubkeys(HREG hReg, RKEY key, REGENUM* state, char* buffer, std:
 
 REGERR NR_RegEnumEntries(HREG hReg, RKEY key, REGENUM* state, char* buffer, std::uint32_t bufferSize,
                          REGINFO* info) {
-    if (liveHandle(hReg) == nullptr)
-        return kBadMagic;
-    if (state == nullptr || buffer == nullptr || bufferSize == 0)
-        return kBadParameter;
     RegFile* f = nullptr;
-    Descriptor k;
-    REGERR err = enterKey(hReg, key, f, k);
-    if (err != kOk)
-        return err;
-    Descriptor entry;
-    if (*state == 0) {
-        if (k.firstEntry() == 0)
-            return kNoMore;
-        err = linked(*f, k.location, k.firstEntry(), false, entry);
-    } else {
-        Descriptor s;
-        if ((err = stateNode(*f, *state, s)) != kOk)
-            return err;
-        if (s.left == 0)
-            return kNoMore;
-        err = linked(*f, s.location, s.left, true, entry);
-    }
+    Descriptor k, entry;
+    REGERR err = enterKey(hReg, state != nullptr && buffer != nullptr && bufferSize != 0, key, f, k);
+    if (err == kOk)
+        err = nextInChain(*f, k.location, k.firstEntry(), *state, entry);
     if (err != kOk)
         return err;
     std::memset(buffer, 0, bufferSize);

@@ -1,7 +1,9 @@
 #include "registry/nr_file.h"
 
+#include <concepts>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace zov::reg::detail {
 
@@ -26,49 +28,69 @@ std::uint32_t get32(const unsigned char* p) {
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-void encodeHeader(const Header& h, unsigned char out[kHeaderSize]) {
-    put32(out, h.magic);
-    put16(out + 4, h.major);
-    put16(out + 6, h.minor);
-    put32(out + 8, h.avail);
-    put32(out + 12, h.root);
+namespace {
+
+// Each record's layout in the file, stated once for writing and reading: its fields in file
+// order, each as wide as its type, with nothing between them.
+template <typename H, typename Fields>
+requires std::same_as<std::remove_const_t<H>, Header>
+void layout(H& h, Fields fields) {
+    fields(h.magic)(h.major)(h.minor)(h.avail)(h.root);
 }
 
-Header decodeHeader(const unsigned char in[kHeaderSize]) {
-    Header h;
-    h.magic = get32(in);
-    h.major = get16(in + 4);
-    h.minor = get16(in + 6);
-    h.avail = get32(in + 8);
-    h.root = get32(in + 12);
-    return h;
+template <typename D, typename Fields>
+requires std::same_as<std::remove_const_t<D>, Descriptor>
+void layout(D& d, Fields fields) {
+    fields(d.location)(d.name)(d.nameLength)(d.type)(d.left)(d.down)(d.value)(d.valueLength)(d.parent);
 }
 
-void encodeDescriptor(const Descriptor& d, unsigned char out[kDescriptorSize]) {
-    put32(out, d.location);
-    put32(out + 4, d.name);
-    put16(out + 8, d.nameLength);
-    put16(out + 10, d.type);
-    put32(out + 12, d.left);
-    put32(out + 16, d.down);
-    put32(out + 20, d.value);
-    put32(out + 24, d.valueLength);
-    put32(out + 28, d.parent);
+class Encode {
+  public:
+    explicit Encode(unsigned char* out) : at_(out) {}
+    Encode& operator()(std::uint16_t v) {
+        put16(at_, v);
+        at_ += 2;
+        return *this;
+    }
+    Encode& operator()(std::uint32_t v) {
+        put32(at_, v);
+        at_ += 4;
+        return *this;
+    }
+
+  private:
+    unsigned char* at_;
+};
+
+class Decode {
+  public:
+    explicit Decode(const unsigned char* in) : at_(in) {}
+    Decode& operator()(std::uint16_t& v) {
+        v = get16(at_);
+        at_ += 2;
+        return *this;
+    }
+    Decode& operator()(std::uint32_t& v) {
+        v = get32(at_);
+        at_ += 4;
+        return *this;
+    }
+
+  private:
+    const unsigned char* at_;
+};
+
+template <typename Record> void encode(const Record& record, unsigned char* out) {
+    layout(record, Encode{out});
 }
 
-Descriptor decodeDescriptor(const unsigned char in[kDescriptorSize]) {
-    Descriptor d;
-    d.location = get32(in);
-    d.name = get32(in + 4);
-    d.nameLength = get16(in + 8);
-    d.type = get16(in + 10);
-    d.left = get32(in + 12);
-    d.down = get32(in + 16);
-    d.value = get32(in + 20);
-    d.valueLength = get32(in + 24);
-    d.parent = get32(in + 28);
-    return d;
+template <typename Record> Record decode(const unsigned char* in) {
+    Record record;
+    layout(record, Decode{in});
+    return record;
 }
+
+} // namespace
 
 // --- text ----------------------------------------------------------------------------
 
@@ -176,7 +198,7 @@ REGERR readHeader(RegFile& f) {
     REGERR err = readBytes(f, 0, bytes, kHeaderSize);
     if (err != kOk)
         return err;
-    Header h = decodeHeader(bytes);
+    Header h = decode<Header>(bytes);
     if (h.magic != kMagic)
         return kBadMagic;
     if (h.major > kMajorVersion)
@@ -198,7 +220,7 @@ REGERR readHeader(RegFile& f) {
 
 REGERR writeHeader(RegFile& f) {
     unsigned char bytes[kHeaderSize];
-    encodeHeader(f.header, bytes);
+    encode(f.header, bytes);
     REGERR err = writeBytes(f, 0, bytes, kHeaderSize);
     if (err == kOk)
         f.dirty = false;
@@ -212,7 +234,7 @@ REGERR readDescriptor(RegFile& f, std::uint32_t offset, Descriptor& d) {
     REGERR err = readBytes(f, offset, bytes, kDescriptorSize);
     if (err != kOk)
         return err;
-    d = decodeDescriptor(bytes);
+    d = decode<Descriptor>(bytes);
     if (d.location != offset)
         return kBadLocation;
     if (d.type & kTypeDeleted)
@@ -222,7 +244,7 @@ REGERR readDescriptor(RegFile& f, std::uint32_t offset, Descriptor& d) {
 
 REGERR writeDescriptor(RegFile& f, const Descriptor& d) {
     unsigned char bytes[kDescriptorSize];
-    encodeDescriptor(d, bytes);
+    encode(d, bytes);
     return writeBytes(f, d.location, bytes, kDescriptorSize);
 }
 
@@ -265,7 +287,7 @@ REGERR append(RegFile& f, const void* data, std::uint32_t size, std::uint32_t* o
 REGERR appendDescriptor(RegFile& f, Descriptor& d) {
     d.location = f.header.avail;
     unsigned char bytes[kDescriptorSize];
-    encodeDescriptor(d, bytes);
+    encode(d, bytes);
     return append(f, bytes, kDescriptorSize, nullptr);
 }
 
@@ -297,33 +319,62 @@ REGERR translateKey(const RegFile& f, RKEY key, std::uint32_t& offset) {
     return offset == 0 ? kNotFound : kOk;
 }
 
-REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child,
-                 std::uint32_t* prev) {
-    std::uint32_t before = 0;
-    std::uint32_t at = parent.firstChild();
-    if (at != 0 && !newerLink(parent.location, at))
+namespace {
+
+// Walks the chain that starts at `first` (a key's first child or first entry, linked from
+// `holder`) until `match` accepts a node; `previous` is then the node before it (location 0
+// when it is the first). 3 when no node matches.
+template <typename Match>
+REGERR walkChain(RegFile& f, std::uint32_t holder, std::uint32_t first, Match match, Descriptor& found,
+                 Descriptor& previous) {
+    previous = Descriptor{};
+    std::uint32_t at = first;
+    if (at != 0 && !newerLink(holder, at))
         return kFail;
-    char found[kMaxName];
     while (at != 0) {
         Descriptor d;
         REGERR err = readDescriptor(f, at, d);
         if (err != kOk)
             return err;
-        err = readName(f, d, found, sizeof found);
-        if (err != kOk)
+        bool matched = false;
+        if ((err = match(d, matched)) != kOk)
             return err;
-        if (equalNoCase(found, name)) {
-            child = d;
-            if (prev != nullptr)
-                *prev = before;
+        if (matched) {
+            found = d;
             return kOk;
         }
         if (d.left != 0 && !olderLink(at, d.left))
             return kFail;
-        before = at;
+        previous = d;
         at = d.left;
     }
     return kNotFound;
+}
+
+REGERR findNamed(RegFile& f, std::uint32_t holder, std::uint32_t first, const char* name, Descriptor& found) {
+    char text[kMaxName];
+    Descriptor previous;
+    auto named = [&](const Descriptor& d, bool& matched) {
+        REGERR err = readName(f, d, text, sizeof text);
+        matched = err == kOk && equalNoCase(text, name);
+        return err;
+    };
+    return walkChain(f, holder, first, named, found, previous);
+}
+
+} // namespace
+
+REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child) {
+    return findNamed(f, parent.location, parent.firstChild(), name, child);
+}
+
+REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry) {
+    return findNamed(f, key.location, key.firstEntry(), name, entry);
+}
+
+REGERR findOrCreateChild(RegFile& f, Descriptor& parent, const char* name, Descriptor& child) {
+    REGERR err = findChild(f, parent, name, child);
+    return err == kNotFound ? createKey(f, parent, name, child) : err;
 }
 
 REGERR nextSegment(PathCursor& cursor, char (&segment)[kMaxName + 1]) {
@@ -358,21 +409,18 @@ REGERR nextSegment(PathCursor& cursor, char (&segment)[kMaxName + 1]) {
     return kOk;
 }
 
-REGERR findPath(RegFile& f, std::uint32_t start, const char* path, Descriptor& found) {
-    Descriptor current;
-    REGERR err = readDescriptor(f, start, current);
-    if (err != kOk)
-        return err;
+REGERR walkPath(RegFile& f, const Descriptor& start, const char* path, bool create, Descriptor& found) {
+    Descriptor current = start;
     PathCursor cursor{path};
     char segment[kMaxName + 1];
     for (;;) {
-        err = nextSegment(cursor, segment);
+        REGERR err = nextSegment(cursor, segment);
         if (err == kNoMore)
             break;
         if (err != kOk)
             return err;
         Descriptor child;
-        err = findChild(f, current, segment, child);
+        err = create ? findOrCreateChild(f, current, segment, child) : findChild(f, current, segment, child);
         if (err != kOk)
             return err;
         current = child;
@@ -381,64 +429,46 @@ REGERR findPath(RegFile& f, std::uint32_t start, const char* path, Descriptor& f
     return kOk;
 }
 
-REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created) {
+namespace {
+
+// A new node at the head of its chain below `holder`: a key among its children, or an entry
+// with its value among its entries. Name, value and descriptor are complete in the file before
+// the holder links to them.
+REGERR createNode(RegFile& f, Descriptor& holder, const char* name, std::uint16_t type, const void* value,
+                  std::uint32_t size, Descriptor& created) {
     REGERR err = checkNewName(name);
     if (err != kOk)
         return err;
     if (f.readOnly)
         return kReadOnly;
-    // Name and descriptor are complete in the file before the parent links to them.
-    std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name)) + 1;
-    std::uint32_t nameAt = 0;
-    err = append(f, name, length, &nameAt);
-    if (err != kOk)
-        return err;
     Descriptor d;
-    d.name = nameAt;
+    d.type = type;
+    const std::uint32_t length = static_cast<std::uint32_t>(std::strlen(name)) + 1;
     d.nameLength = static_cast<std::uint16_t>(length);
-    d.type = kTypeKey;
-    d.left = parent.firstChild();
-    d.parent = parent.location;
-    err = appendDescriptor(f, d);
-    if (err != kOk)
+    if ((err = append(f, name, length, &d.name)) != kOk)
         return err;
-    Descriptor linked = parent;
-    linked.down = d.location;
-    err = writeDescriptor(f, linked);
-    if (err != kOk)
+    if (!d.isKey()) {
+        if ((err = append(f, value, size, &d.value)) != kOk)
+            return err;
+        d.down = d.valueLength = size;
+    }
+    d.left = d.isKey() ? holder.firstChild() : holder.firstEntry();
+    d.parent = holder.location;
+    if ((err = appendDescriptor(f, d)) != kOk)
         return err;
-    parent = linked;
+    Descriptor linked = holder;
+    (d.isKey() ? linked.down : linked.value) = d.location;
+    if ((err = writeDescriptor(f, linked)) != kOk)
+        return err;
+    holder = linked;
     created = d;
     return kOk;
 }
 
-REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry,
-                 std::uint32_t* prev) {
-    std::uint32_t before = 0;
-    std::uint32_t at = key.firstEntry();
-    if (at != 0 && !newerLink(key.location, at))
-        return kFail;
-    char found[kMaxName];
-    while (at != 0) {
-        Descriptor d;
-        REGERR err = readDescriptor(f, at, d);
-        if (err != kOk)
-            return err;
-        err = readName(f, d, found, sizeof found);
-        if (err != kOk)
-            return err;
-        if (equalNoCase(found, name)) {
-            entry = d;
-            if (prev != nullptr)
-                *prev = before;
-            return kOk;
-        }
-        if (d.left != 0 && !olderLink(at, d.left))
-            return kFail;
-        before = at;
-        at = d.left;
-    }
-    return kNotFound;
+} // namespace
+
+REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created) {
+    return createNode(f, parent, name, kTypeKey, nullptr, 0, created);
 }
 
 namespace {
@@ -483,32 +513,7 @@ REGERR storeEntry(RegFile& f, Descriptor& key, const char* name, std::uint16_t t
     }
     if (err != kNotFound)
         return err;
-    err = checkNewName(name);
-    if (err != kOk)
-        return err;
-    std::uint32_t nameLength = static_cast<std::uint32_t>(std::strlen(name)) + 1;
-    std::uint32_t nameAt = 0, valueAt = 0;
-    if ((err = append(f, name, nameLength, &nameAt)) != kOk)
-        return err;
-    if ((err = append(f, data, size, &valueAt)) != kOk)
-        return err;
-    Descriptor d;
-    d.name = nameAt;
-    d.nameLength = static_cast<std::uint16_t>(nameLength);
-    d.type = type;
-    d.left = key.firstEntry();
-    d.down = size;
-    d.value = valueAt;
-    d.valueLength = size;
-    d.parent = key.location;
-    if ((err = appendDescriptor(f, d)) != kOk)
-        return err;
-    Descriptor linked = key;
-    linked.value = d.location;
-    if ((err = writeDescriptor(f, linked)) != kOk)
-        return err;
-    key = linked;
-    return kOk;
+    return createNode(f, key, name, type, data, size, entry);
 }
 
 REGERR unlinkNode(RegFile& f, const Descriptor& node, bool isEntry) {
@@ -523,25 +528,18 @@ REGERR unlinkNode(RegFile& f, const Descriptor& node, bool isEntry) {
     if (err != kOk)
         return err;
     // Find the node in its chain: the link to rewrite is the one that reaches it.
-    std::uint32_t at = isEntry ? parent.firstEntry() : parent.firstChild();
-    if (at != 0 && !newerLink(parent.location, at))
-        return kFail;
-    Descriptor before;
-    bool first = true;
-    while (at != 0 && at != node.location) {
-        Descriptor d;
-        err = readDescriptor(f, at, d);
-        if (err != kOk)
-            return err;
-        if (d.left != 0 && !olderLink(at, d.left))
-            return kFail;
-        before = d;
-        first = false;
-        at = d.left;
-    }
-    if (at == 0)
+    Descriptor found, before;
+    auto itself = [&node](const Descriptor& d, bool& matched) {
+        matched = d.location == node.location;
+        return kOk;
+    };
+    err = walkChain(f, parent.location, isEntry ? parent.firstEntry() : parent.firstChild(), itself, found,
+                    before);
+    if (err == kNotFound)
         return kFail; // not in its parent's chain: damaged
-    if (first) {
+    if (err != kOk)
+        return err;
+    if (before.location == 0) {
         if (isEntry)
             parent.value = node.left;
         else

@@ -67,10 +67,6 @@ void put16(unsigned char* p, std::uint16_t v);
 void put32(unsigned char* p, std::uint32_t v);
 std::uint16_t get16(const unsigned char* p);
 std::uint32_t get32(const unsigned char* p);
-void encodeHeader(const Header& h, unsigned char out[kHeaderSize]);
-Header decodeHeader(const unsigned char in[kHeaderSize]);
-void encodeDescriptor(const Descriptor& d, unsigned char out[kDescriptorSize]);
-Descriptor decodeDescriptor(const unsigned char in[kDescriptorSize]);
 
 // --- text ----------------------------------------------------------------------------
 bool equalNoCase(const char* a, const char* b);
@@ -111,16 +107,15 @@ inline bool newerLink(std::uint32_t from, std::uint32_t to) {
 // Key handle or code to a descriptor offset (6 for an invalid handle, 3 when the file
 // lacks that standard key).
 REGERR translateKey(const RegFile& f, RKEY key, std::uint32_t& offset);
-// The child key of `parent` with that name (letter case ignored); `prev` is the sibling
-// before it in the chain (0 when first).
-REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child,
-                 std::uint32_t* prev = nullptr);
-// Walks a path from `start`; "/" and "" give the start key.
-REGERR findPath(RegFile& f, std::uint32_t start, const char* path, Descriptor& found);
+// The child key of `parent`, or the entry of `key`, with that name (letter case ignored).
+REGERR findChild(RegFile& f, const Descriptor& parent, const char* name, Descriptor& child);
+REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry);
 // Creates a key under `parent` (which is rewritten with its new first child).
 REGERR createKey(RegFile& f, Descriptor& parent, const char* name, Descriptor& created);
-REGERR findEntry(RegFile& f, const Descriptor& key, const char* name, Descriptor& entry,
-                 std::uint32_t* prev = nullptr);
+REGERR findOrCreateChild(RegFile& f, Descriptor& parent, const char* name, Descriptor& child);
+// Walks a path from `start`; "/" and "" give the start key. With `create`, missing keys are
+// made on the way.
+REGERR walkPath(RegFile& f, const Descriptor& start, const char* path, bool create, Descriptor& found);
 // Creates or replaces an entry's value.
 REGERR storeEntry(RegFile& f, Descriptor& key, const char* name, std::uint16_t type, const void* data,
                   std::uint32_t size);

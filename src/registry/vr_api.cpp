@@ -90,30 +90,35 @@ REGERR readFileName(RKEY key, const char* name, char* out, std::uint32_t size) {
     return kOk;
 }
 
-// Opens the registry when no VR_ call has yet: the product named by "Current Wayfinder"
-// (created as "Correspondia" when missing) becomes the current product.
-REGERR ensureOpen() {
-    if (gOpen)
-        return kOk;
+// Opens the file and reads the product list's "Current Wayfinder" into `current` (3 when the
+// list has none). `list` stays 0 when the list itself could not be found or added.
+REGERR openProductList(RKEY& list, char (&current)[kTextSize]) {
     HREG registry = nullptr;
     REGERR err = openFile(registry);
     if (err != kOk)
         return err;
     gRegistry = registry;
+    err = NR_RegAddKey(gRegistry, kKeyVersions, kProductList, &list);
+    return err != kOk ? err : NR_RegGetEntryString(gRegistry, list, kCurrentProduct, current, sizeof current);
+}
+
+// Opens the registry when no VR_ call has yet: the product named by "Current Wayfinder"
+// (created as "Correspondia" when missing) becomes the current product.
+REGERR ensureOpen() {
+    if (gOpen)
+        return kOk;
     RKEY list = 0, product = 0;
     char current[kTextSize];
-    err = NR_RegAddKey(registry, kKeyVersions, kProductList, &list);
-    if (err == kOk) {
-        err = NR_RegGetEntryString(registry, list, kCurrentProduct, current, sizeof current);
-        if (err == kNotFound) {
-            copyBounded(current, sizeof current, kDefaultProduct);
-            err = setText(list, kCurrentProduct, current);
-        }
+    REGERR err = openProductList(list, current);
+    if (err == kNotFound && list != 0) {
+        copyBounded(current, sizeof current, kDefaultProduct);
+        err = setText(list, kCurrentProduct, current);
     }
     if (err == kOk)
-        err = NR_RegAddKey(registry, list, current, &product);
+        err = NR_RegAddKey(gRegistry, list, current, &product);
     if (err != kOk) {
-        NR_RegClose(registry);
+        if (gRegistry != nullptr)
+            NR_RegClose(gRegistry);
         gRegistry = nullptr;
         return err;
     }
@@ -264,14 +269,56 @@ REGERR packagePath(const char* package, const char* suffix, char*& out) {
     return kOk;
 }
 
-// The path of an escaped package name.
-REGERR escapedPackagePath(const char* package, const char* suffix, char*& out) {
-    char* escaped = escapePackage(package);
-    if (escaped == nullptr)
+// Some callers give the package name in its stored form, the others as users know it.
+enum class PackageName { Stored, Escaped };
+enum class KeyAction { Find, Add, Delete };
+
+// Finds, adds or deletes the package's key (or the key `suffix` names below it).
+REGERR packageKey(const char* package, PackageName form, const char* suffix, KeyAction action,
+                  RKEY* key = nullptr) {
+    char* escaped = nullptr;
+    if (form == PackageName::Escaped && (escaped = escapePackage(package)) == nullptr)
         return kNoMemory;
-    REGERR err = packagePath(escaped, suffix, out);
+    char* path = nullptr;
+    REGERR err = packagePath(escaped != nullptr ? escaped : package, suffix, path);
     std::free(escaped);
+    if (err != kOk)
+        return err;
+    if (action == KeyAction::Find)
+        err = NR_RegGetKey(gRegistry, kKeyPrivateArenas, path, key);
+    else if (action == KeyAction::Add)
+        err = NR_RegAddKey(gRegistry, kKeyPrivateArenas, path, key);
+    else
+        err = NR_RegDeleteKey(gRegistry, kKeyPrivateArenas, path);
+    std::free(path);
     return err;
+}
+
+// A new product key with its home folder and version, made the current product.
+REGERR addProduct(RKEY list, const char* name, const char* folder, const char* version, RKEY& key) {
+    REGERR err = NR_RegAddKey(gRegistry, list, name, &key);
+    if (err == kOk)
+        err = setFileName(key, kProductHome, folder);
+    if (err == kOk && version != nullptr)
+        err = setText(key, kVersion, version);
+    if (err == kOk)
+        err = setText(list, kCurrentProduct, name);
+    return err;
+}
+
+// The start of every call but VR_CreateRegistry, VR_Close and VR_SetRegDirectory: the
+// registry opened on demand, then the caller's arguments (6).
+REGERR enter(bool argumentsGiven) {
+    REGERR err = ensureOpen();
+    if (err != kOk)
+        return err;
+    return argumentsGiven ? kOk : kBadParameter;
+}
+
+// ... and then the component's key.
+REGERR enterComponent(const char* component, bool argumentsGiven, RKEY& key) {
+    REGERR err = enter(argumentsGiven);
+    return err != kOk ? err : findComponent(component, key);
 }
 
 } // namespace
@@ -282,34 +329,23 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
     if (installation == nullptr || installation[0] == '\0')
         return kBadParameter;
     const char* folder = programFolder != nullptr ? programFolder : "";
-    HREG registry = nullptr;
-    REGERR err = openFile(registry);
-    if (err != kOk)
-        return err;
-    gRegistry = registry;
     RKEY list = 0, chosen = 0;
     char current[kTextSize];
     char chosenName[kTextSize] = {};
     char* candidate = nullptr;
-    err = NR_RegAddKey(registry, kKeyVersions, kProductList, &list);
-    if (err == kOk)
-        err = NR_RegGetEntryString(registry, list, kCurrentProduct, current, sizeof current);
+    REGERR err = openProductList(list, current);
+    if (err != kOk && gRegistry == nullptr)
+        return err; // the file could not be opened
     if (err == kNotFound) {
         // The first product in this registry.
         err = copyBounded(chosenName, sizeof chosenName, installation) ? kOk : kTooLong;
         if (err == kOk)
-            err = NR_RegAddKey(registry, list, installation, &chosen);
-        if (err == kOk)
-            err = setFileName(chosen, kProductHome, folder);
-        if (err == kOk && version != nullptr)
-            err = setText(chosen, kVersion, version);
-        if (err == kOk)
-            err = setText(list, kCurrentProduct, installation);
+            err = addProduct(list, installation, folder, version, chosen);
     } else if (err == kOk) {
         char home[kPathBufferSize];
         RKEY key = 0;
         // The current product, when it lives in this folder (or says nowhere).
-        if (NR_RegGetKey(registry, list, current, &key) == kOk) {
+        if (NR_RegGetKey(gRegistry, list, current, &key) == kOk) {
             REGERR r = readFileName(key, kProductHome, home, sizeof home);
             if (r == kNotFound)
                 r = setFileName(key, kProductHome, folder);
@@ -324,7 +360,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
         REGENUM state = 0;
         char child[kTextSize];
         while (chosen == 0 && err == kOk) {
-            err = NR_RegEnumSubkeys(registry, list, &state, child, sizeof child, kEnumChildren);
+            err = NR_RegEnumSubkeys(gRegistry, list, &state, child, sizeof child, kEnumChildren);
             if (err == kNoMore) {
                 err = kOk;
                 break;
@@ -353,7 +389,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
                 std::memcpy(candidate, installation, std::strlen(installation) + 1);
             for (long long n = 2; err == kOk; ++n) {
                 RKEY existing = 0;
-                REGERR r = NR_RegGetKey(registry, list, candidate, &existing);
+                REGERR r = NR_RegGetKey(gRegistry, list, candidate, &existing);
                 if (r == kNotFound)
                     break;
                 if (r != kOk || n > INT_MAX) {
@@ -370,13 +406,7 @@ REGERR VR_CreateRegistry(const char* installation, const char* programFolder, co
             if (err == kOk)
                 err = copyBounded(chosenName, sizeof chosenName, candidate) ? kOk : kTooLong;
             if (err == kOk)
-                err = NR_RegAddKey(registry, list, candidate, &chosen);
-            if (err == kOk)
-                err = setFileName(chosen, kProductHome, folder);
-            if (err == kOk && version != nullptr)
-                err = setText(chosen, kVersion, version);
-            if (err == kOk)
-                err = setText(list, kCurrentProduct, candidate);
+                err = addProduct(list, candidate, folder, version, chosen);
         } else if (err == kOk) {
             err = setText(list, kCurrentProduct, chosenName);
             if (err == kOk && version != nullptr)
@@ -407,13 +437,9 @@ REGERR VR_Close() {
 // --- components -----------------------------------------------------------------------
 
 REGERR VR_GetVersion(const char* component, VERSION* result) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (result == nullptr)
-        return kBadParameter;
     RKEY key = 0;
-    if ((err = findComponent(component, key)) != kOk)
+    REGERR err = enterComponent(component, result != nullptr, key);
+    if (err != kOk)
         return err;
     char text[kTextSize];
     if ((err = NR_RegGetEntryString(gRegistry, key, kVersion, text, sizeof text)) != kOk)
@@ -437,13 +463,9 @@ REGERR VR_GetVersion(const char* component, VERSION* result) {
 namespace {
 
 REGERR getFileEntry(const char* component, const char* name, std::uint32_t size, char* buffer) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (buffer == nullptr)
-        return kBadParameter;
     RKEY key = 0;
-    if ((err = findComponent(component, key)) != kOk)
+    REGERR err = enterComponent(component, buffer != nullptr, key);
+    if (err != kOk)
         return err;
     std::uint32_t got = size;
     return NR_RegGetEntry(gRegistry, key, name, buffer, &got);
@@ -460,23 +482,15 @@ REGERR VR_GetDefaultDirectory(const char* component, std::uint32_t bufferSize, c
 }
 
 REGERR VR_SetDefaultDirectory(const char* component, const char* directory) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (directory == nullptr)
-        return kBadParameter;
     RKEY key = 0;
-    if ((err = findComponent(component, key)) != kOk)
-        return err;
-    return setFileName(key, kDirectory, directory);
+    REGERR err = enterComponent(component, directory != nullptr, key);
+    return err != kOk ? err : setFileName(key, kDirectory, directory);
 }
 
 REGERR VR_Install(const char* component, const char* location, const char* version, int isDirectory) {
-    REGERR err = ensureOpen();
+    REGERR err = enter(component != nullptr);
     if (err != kOk)
         return err;
-    if (component == nullptr)
-        return kBadParameter;
     RKEY key = gCurrentProduct;
     bool created = false;
     if (component[0] != '\0') {
@@ -496,16 +510,14 @@ REGERR VR_Install(const char* component, const char* location, const char* versi
 }
 
 REGERR VR_Remove(const char* component) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (component == nullptr)
-        return kBadParameter;
-    return NR_RegDeleteKey(gRegistry, componentStart(component), component);
+    // An empty path names the current product's own key: deleting it would leave every later
+    // call on a relative path failing until the registry is closed.
+    REGERR err = enter(component != nullptr && component[0] != '\0');
+    return err != kOk ? err : NR_RegDeleteKey(gRegistry, componentStart(component), component);
 }
 
 REGERR VR_Enum(const char* component, REGENUM* state, char* buffer, std::uint32_t bufferSize) {
-    REGERR err = ensureOpen();
+    REGERR err = enter(true);
     if (err != kOk)
         return err;
     RKEY key = kKeyVersions;
@@ -515,19 +527,14 @@ REGERR VR_Enum(const char* component, REGENUM* state, char* buffer, std::uint32_
 }
 
 REGERR VR_InRegistry(const char* component) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
     RKEY key = 0;
-    return findComponent(component, key);
+    return enterComponent(component, true, key);
 }
 
 REGERR VR_ValidateComponent(const char* component) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
     RKEY key = 0;
-    if ((err = findComponent(component, key)) != kOk)
+    REGERR err = enterComponent(component, true, key);
+    if (err != kOk)
         return err;
     char path[kPathBufferSize];
     err = readFileName(key, kPath, path, sizeof path);
@@ -552,11 +559,9 @@ REGERR VR_SetRegDirectory(const char* folder) {
 }
 
 REGERR VR_SetRefCount(const char* component, int count) {
-    REGERR err = ensureOpen();
+    REGERR err = enter(component != nullptr && component[0] != '\0');
     if (err != kOk)
         return err;
-    if (component == nullptr || component[0] == '\0')
-        return kBadParameter;
     RKEY key = 0;
     if ((err = NR_RegAddKey(gRegistry, componentStart(component), component, &key)) != kOk)
         return err;
@@ -569,11 +574,9 @@ REGERR VR_GetRefCount(const char* component, int* count) {
     if (count == nullptr)
         return kBadParameter;
     *count = -1;
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
     RKEY key = 0;
-    if ((err = findComponent(component, key)) != kOk)
+    REGERR err = enterComponent(component, true, key);
+    if (err != kOk)
         return err;
     char text[kTextSize];
     if ((err = NR_RegGetEntryString(gRegistry, key, kRefCount, text, sizeof text)) != kOk)
@@ -585,141 +588,73 @@ REGERR VR_GetRefCount(const char* component, int* count) {
 // --- uninstall lists ------------------------------------------------------------------
 
 REGERR VR_UninstallCreateNode(const char* package, const char* userName) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr || userName == nullptr)
-        return kBadParameter;
-    char* path = nullptr;
-    if ((err = packagePath(package, "", path)) != kOk)
-        return err;
     RKEY key = 0;
-    err = NR_RegAddKey(gRegistry, kKeyPrivateArenas, path, &key);
-    std::free(path);
+    REGERR err = enter(package != nullptr && userName != nullptr);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Stored, "", KeyAction::Add, &key);
     return err != kOk ? err : setText(key, kPackageName, userName);
 }
 
 REGERR VR_GetUninstallUserName(const char* package, char* buffer, std::uint32_t bufferSize) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr || buffer == nullptr || bufferSize == 0)
-        return kBadParameter;
-    char* path = nullptr;
-    if ((err = escapedPackagePath(package, "", path)) != kOk)
-        return err;
     RKEY key = 0;
-    err = NR_RegGetKey(gRegistry, kKeyPrivateArenas, path, &key);
-    std::free(path);
+    REGERR err = enter(package != nullptr && buffer != nullptr && bufferSize != 0);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Escaped, "", KeyAction::Find, &key);
     return err != kOk ? err : NR_RegGetEntryString(gRegistry, key, kPackageName, buffer, bufferSize);
 }
 
 REGERR VR_UninstallAddFileToList(const char* package, const char* file) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr || file == nullptr)
-        return kBadParameter;
-    char* path = nullptr;
-    if ((err = packagePath(package, kSharedFiles, path)) != kOk)
-        return err;
     RKEY key = 0;
-    err = NR_RegAddKey(gRegistry, kKeyPrivateArenas, path, &key);
-    std::free(path);
+    REGERR err = enter(package != nullptr && file != nullptr);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Stored, kSharedFiles, KeyAction::Add, &key);
     return err != kOk ? err : setText(key, file, "");
 }
 
 REGERR VR_UninstallFileExistsInList(const char* package, const char* file) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr || file == nullptr)
-        return kBadParameter;
-    char* path = nullptr;
-    if ((err = packagePath(package, kSharedFiles, path)) != kOk)
-        return err;
     RKEY key = 0;
-    err = NR_RegGetKey(gRegistry, kKeyPrivateArenas, path, &key);
-    std::free(path);
+    REGERR err = enter(package != nullptr && file != nullptr);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Stored, kSharedFiles, KeyAction::Find, &key);
     if (err != kOk)
         return err;
     char value[kTextSize];
     return NR_RegGetEntryString(gRegistry, key, file, value, sizeof value);
 }
 
-namespace {
-
-REGERR sharedFilesKey(const char* package, RKEY& key) {
-    char* path = nullptr;
-    REGERR err = escapedPackagePath(package, kSharedFiles, path);
-    if (err != kOk)
-        return err;
-    err = NR_RegGetKey(gRegistry, kKeyPrivateArenas, path, &key);
-    std::free(path);
-    return err;
-}
-
-} // namespace
-
 REGERR VR_UninstallEnumSharedFiles(const char* package, REGENUM* state, char* buffer,
                                    std::uint32_t bufferSize) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr)
-        return kBadParameter;
     RKEY key = 0;
-    if ((err = sharedFilesKey(package, key)) != kOk)
-        return err;
-    return NR_RegEnumEntries(gRegistry, key, state, buffer, bufferSize, nullptr);
+    REGERR err = enter(package != nullptr);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Escaped, kSharedFiles, KeyAction::Find, &key);
+    return err != kOk ? err : NR_RegEnumEntries(gRegistry, key, state, buffer, bufferSize, nullptr);
 }
 
 REGERR VR_UninstallDeleteFileFromList(const char* package, const char* file) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr || file == nullptr)
-        return kBadParameter;
     RKEY key = 0;
-    if ((err = sharedFilesKey(package, key)) != kOk)
-        return err;
-    return NR_RegDeleteEntry(gRegistry, key, file);
+    REGERR err = enter(package != nullptr && file != nullptr);
+    if (err == kOk)
+        err = packageKey(package, PackageName::Escaped, kSharedFiles, KeyAction::Find, &key);
+    return err != kOk ? err : NR_RegDeleteEntry(gRegistry, key, file);
 }
-
-namespace {
-
-REGERR deletePackageKey(const char* package, const char* suffix) {
-    REGERR err = ensureOpen();
-    if (err != kOk)
-        return err;
-    if (package == nullptr)
-        return kBadParameter;
-    char* path = nullptr;
-    if ((err = escapedPackagePath(package, suffix, path)) != kOk)
-        return err;
-    err = NR_RegDeleteKey(gRegistry, kKeyPrivateArenas, path);
-    std::free(path);
-    return err;
-}
-
-} // namespace
 
 REGERR VR_UninstallDeleteSharedFilesKey(const char* package) {
-    return deletePackageKey(package, kSharedFiles);
+    REGERR err = enter(package != nullptr);
+    return err != kOk ? err : packageKey(package, PackageName::Escaped, kSharedFiles, KeyAction::Delete);
 }
 
 REGERR VR_UninstallDestroy(const char* package) {
-    return deletePackageKey(package, "");
+    REGERR err = enter(package != nullptr);
+    return err != kOk ? err : packageKey(package, PackageName::Escaped, "", KeyAction::Delete);
 }
 
 REGERR VR_EnumUninstall(REGENUM* state, char* userName, std::int32_t userNameSize, char* package,
                         std::int32_t packageSize, int shared) {
-    REGERR err = ensureOpen();
+    REGERR err = enter(state != nullptr && userName != nullptr && package != nullptr && userNameSize > 0 &&
+                       packageSize > 0);
     if (err != kOk)
         return err;
-    if (state == nullptr || userName == nullptr || package == nullptr || userNameSize <= 0 ||
-        packageSize <= 0)
-        return kBadParameter;
     char listPath[sizeof kUninstallPrefix + kTextSize];
     const char* owner = shared ? kShared : gProductName;
     std::size_t prefixLength = sizeof kUninstallPrefix - 1;

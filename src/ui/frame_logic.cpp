@@ -67,6 +67,11 @@ void FrameLogic::postToFrame(std::uint32_t message) {
     run_.m.windows.postMessage(session_.frame, message, 0, 0);
 }
 
+void FrameLogic::createProgress() {
+    view_.createProgress();
+    mainPercent_ = 0;
+}
+
 bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam,
                         std::intptr_t& result) {
     Trace& trace = run_.trace;
@@ -77,7 +82,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
             return true;
         if (!view_.hasProgress()) {
             trace.printf("GUI: Creating progress dialog ...");
-            view_.createProgress();
+            createProgress();
             trace.printf("ok");
             progressShown_ = false;
         }
@@ -99,6 +104,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         if (view_.hasProgress()) {
             trace.printf("GUI: Deleting progress dialog...");
             view_.destroyProgress();
+            mainPercent_ = 0;
             trace.printf("ok");
             // The request belongs to the dialog: a later engine run starts without it.
             cancelRequest_ = false;
@@ -112,7 +118,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         if (run_.m.profile.writeString(settingsPath_, "exit", "RESTART", "Y")) {
             trace.printf("GUI: Reboot scheduled.");
         } else if (trace.on()) {
-            trace.lastError();
+            trace.lastError(run_.m.system.lastError());
             trace.line("GUI ERROR -- Failed to schedule reboot due to above error.");
         }
         return true;
@@ -127,7 +133,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
                 view_.playMovie();
                 view_.setCloseEnabled(false);
                 if (!view_.hasProgress())
-                    view_.createProgress();
+                    createProgress();
             } else if (lParam == 0) {
                 view_.loadMovieSection("searching");
                 view_.playMovie();
@@ -135,7 +141,7 @@ bool FrameLogic::handle(std::uint32_t message, std::uintptr_t wParam, std::intpt
         } else {
             view_.showBusy(static_cast<int>(wParam), static_cast<int>(lParam));
             if (!view_.hasProgress())
-                view_.createProgress();
+                createProgress();
             view_.setCloseEnabled(false);
         }
         return false;
@@ -279,7 +285,7 @@ std::intptr_t FrameLogic::onUpdateProgress(std::uintptr_t kind, std::intptr_t lP
         }
     } else {
         trace.printf("GUI: Creating progress dialog ...");
-        view_.createProgress();
+        createProgress();
         view_.showProgress(view_.useFlashProgress());
         trace.printf("ok");
         progressShown_ = true;

@@ -68,7 +68,8 @@ class FrameLogic {
     // engine to stop; otherwise the user confirms, and Exit ends the run with 1602.
     void onClose();
     bool engineRunning = false;
-    // The resume dialog and cancel summary of the cancel confirmation; message boxes when unset.
+    // The cancel confirmation and the disk-space page of a checkpoint failure; message
+    // boxes when unset.
     CheckDialogs* dialogs = nullptr;
 
     // Network probe for the "bb" history value.
@@ -82,6 +83,7 @@ class FrameLogic {
     void onShowProgress(std::uintptr_t wParam, std::intptr_t lParam);
     void onWaitEngineBox();
     void postToFrame(std::uint32_t message);
+    void createProgress();
     std::intptr_t frameHandle() const { return static_cast<std::intptr_t>(session_.frame); }
     void drawFrameText(const FrameTextState::Step& step);
 

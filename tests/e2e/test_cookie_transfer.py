@@ -11,7 +11,7 @@ import unittest
 
 from harness import SetupTestCase, ini_value, read_ini, read_text
 
-COOKIE_DOMAIN = ".zov.invalid"  # from string 1378, http://register.zov.invalid/webreg
+COOKIE_DOMAIN = ".zov.invalid"  # from string 1378, http://register.zov.invalid/webreg/
 PROFILE = "Mozilla\\Profiles\\default\\k3j2x9.slt"
 
 

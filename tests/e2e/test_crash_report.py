@@ -29,10 +29,10 @@ def code_section_number(path):
 
 
 class CrashReport(SetupTestCase):
-    def crash(self, kind, extra=None):
+    def crash(self, kind, extra=None, timeout=90):
         env = {"ZOV_TEST_CRASH": kind}
         env.update(extra or {})
-        return self.setup_exe("/s", timeout=90, extra_env=env)
+        return self.setup_exe("/s", timeout=timeout, extra_env=env)
 
     def report(self):
         """The [GPF] keys in file order, or None without a report."""
@@ -109,6 +109,21 @@ class CrashReport(SetupTestCase):
         result = self.crash("divide", dict(NO_DEBUG_HELP, ZOV_TEST_CRASH_PREVIOUS=windows_path(log)))
         self.assertEqual(result.exit_code, DIVIDE_BY_ZERO)
         self.assertEqual(read_text(log), "previous filter C0000094\r\n")
+        self.assertHeader(self.report(), DIVIDE_BY_ZERO, "INT_DIVIDE_BY_ZERO")
+
+    def test_crash_while_another_thread_holds_the_heap(self):
+        # As a corrupted heap would be, the C runtime's heap is lost to the filter: a filter
+        # that allocated would wait for ever.
+        result = self.crash("heap", NO_DEBUG_HELP, timeout=30)
+        self.assertFalse(result.timed_out)
+        self.assertEqual(result.exit_code, ACCESS_VIOLATION)
+        self.assertHeader(self.report(), ACCESS_VIOLATION, "ACCESS_VIOLATION")
+
+    def test_crash_after_a_survived_one_is_reported_and_passed_on(self):
+        log = os.path.join(self.prefix.work, "previous-filter.txt")
+        result = self.crash("twice", dict(NO_DEBUG_HELP, ZOV_TEST_CRASH_PREVIOUS=windows_path(log)))
+        self.assertEqual(result.exit_code, DIVIDE_BY_ZERO)
+        self.assertEqual(read_text(log), "previous filter E0000001\r\nprevious filter C0000094\r\n")
         self.assertHeader(self.report(), DIVIDE_BY_ZERO, "INT_DIVIDE_BY_ZERO")
 
     def test_code_outside_the_table(self):

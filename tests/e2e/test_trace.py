@@ -1,5 +1,6 @@
 """The trace stream as the "Trace Monitor" receives it, and runs whose monitor misbehaves."""
 
+import os
 import unittest
 
 from harness import TIME_STAMP, SetupTestCase, TraceCapture, is_subsequence, missing_from_subsequence
@@ -50,6 +51,15 @@ class TraceLines(SetupTestCase):
         ending = [line for line in lines if line.strip()]
         self.assertEqual(ending[-2], "Exiting, 0")
         self.assertTrue(time_stamp(ending[-1]), "last line is not a time stamp: %r" % ending[-1])
+
+    def test_a_failed_engine_start_traces_its_own_error(self):
+        os.unlink(self.prefix.c("cd/comp01.000"))
+        trace = TraceCapture(self.prefix).start()
+        result = self.setup_exe("/s")
+        lines = trace.stop()
+        self.assertExit(result, 2)
+        failed = lines.index("CScript::Execute() -- CreateProcess() failed for file C:\\cd\\comp01.000")
+        self.assertTrue(lines[failed + 1].startswith("Last Error: 2-"), "traced: %r" % lines[failed + 1])
 
 
 class MisbehavingMonitor(SetupTestCase):

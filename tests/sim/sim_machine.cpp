@@ -502,6 +502,8 @@ WindowHandle SimTraceTransport::createSender() {
 
 bool SimTraceTransport::send(WindowHandle monitorWindow, WindowHandle senderWindow, const std::string& line) {
     ++sendCalls;
+    if (threadError != nullptr)
+        *threadError = 0;
     if (monitor == 0 || monitorWindow != monitor)
         return false;
     if (answerLines && lines.size() >= *answerLines)
@@ -558,6 +560,7 @@ SimMachine::SimMachine()
     : profile(*this), files(*this), system(*this), windows(*this), processes(*this), kernel(*this),
       shell(*this), resources(*this), exit(*this), discovery(*this), checks(*this), companions(*this),
       browsers(files, clock) {
+    traceWire.threadError = &system.error;
     files.makeDirectory(system.windows);
     files.makeDirectory(system.system);
     files.makeDirectory(system.temp);

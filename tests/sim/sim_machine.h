@@ -76,7 +76,8 @@ class SimSystemInfo : public SystemInfo {
     bool isWow64() override { return wow64; }
     bool screenReaderRunning() override { return screenReader; }
     std::uint32_t driveType(const std::string& root) override;
-    std::optional<std::uint64_t> freeBytes(const std::string& root) override;
+    // The free bytes of a drive root the disk queries answer with; nullopt when unmeasurable.
+    std::optional<std::uint64_t> freeBytes(const std::string& root);
     std::uint32_t lastError() override { return error; }
     std::string errorText(std::uint32_t code) override;
 
@@ -315,6 +316,9 @@ class SimTraceTransport : public TraceTransport {
     std::vector<Line> lines; // lines the viewer took
     int sendCalls = 0;
     int sendersCreated = 0;
+    // The thread's last error, which a send, like any window message, may change: a caller
+    // that asks for its error after tracing reads the wire's.
+    std::uint32_t* threadError = nullptr;
 
     WindowHandle findMonitor() override { return monitor; }
     WindowHandle createSender() override;

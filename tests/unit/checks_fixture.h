@@ -168,12 +168,7 @@ class ChecksFixture : public RunFixture {
 
     void setWindows(const std::string& name) { sim.system.os = windowsNamed(name); }
 
-    std::vector<std::string> traceLines() const {
-        std::vector<std::string> lines;
-        for (const auto& l : sim.traceWire.lines)
-            lines.push_back(l.text);
-        return lines;
-    }
+    std::vector<std::string> traceLines() const { return traceLinesOf(sim); }
     bool traced(const std::string& line) const {
         auto lines = traceLines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();

@@ -217,6 +217,21 @@ TEST_F(ClientDb, AValidMagicInsideGarbageIsOnlyBelievedWithAValidSuccessor) {
     EXPECT_EQ(info.language, 6);
 }
 
+TEST_F(ClientDb, StrayMagicsWithLongLengthsCostTwoSmallReadsEach) {
+    // Each stray header points past the read window; checking it must not refill the window.
+    Writer strays;
+    strays.withoutHeader();
+    for (int i = 0; i < 500; ++i)
+        strays.recordWithLength(kLanguageRecord, {}, 100000);
+    Writer w;
+    w.version("8.0").garbage(junk(1)).garbage(strays.bytes()).garbage(junk(110000)).language(6).country(1);
+    put(w);
+    int result = -1;
+    EXPECT_EQ(client(&result).language, 6);
+    EXPECT_EQ(result, 1);
+    EXPECT_LT(sim.discovery.bytesRead, 4 * w.bytes().size());
+}
+
 TEST_F(ClientDb, LengthsBeyondSixteenBitsAreSteppedOverButNotRead) {
     std::vector<std::uint8_t> big(70000, 'x');
     put(Writer().record(kCodebaseRecord, big).version("8.0").codebase("2.5"));

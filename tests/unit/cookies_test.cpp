@@ -1,11 +1,9 @@
 // The screen-name cookie in the four browser stores, on the simulated machine.
-#include "app/installer.h"
 #include "companions/cookies.h"
 #include "registry/registry.h"
 #include "sim/sim_browsers.h"
-#include "sim/sim_machine.h"
 #include "sim/sim_registry_files.h"
-#include "unit/fake_frame.h"
+#include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +11,13 @@
 #include <vector>
 
 using namespace zov;
-using zov::sim::Exited;
-using zov::sim::FakeFrame;
 using zov::sim::SimBrowserData;
 using zov::sim::SimMachine;
 using zov::sim::SimRegistryFiles;
 
 namespace {
 
-const std::string kUrl = "http://register.zov.invalid/webreg";
+const std::string kUrl = "http://register.zov.invalid/webreg/";
 const std::string kMozillaRegistry = "C:\\Users\\user\\AppData\\Roaming\\Mozilla\\registry.dat";
 const std::string kMozillaProfile = "C:\\Users\\user\\AppData\\Roaming\\Mozilla\\Profiles\\default\\x1y2";
 const std::string kManagerProfile = "C:\\Tidewell\\Users\\bob";
@@ -51,9 +47,9 @@ std::string cookieLine(const std::string& domain, long long expires, const std::
     return domain + "\tTRUE\t/\tFALSE\t" + std::to_string(expires) + "\t" + name + "\t" + value + "\r\n";
 }
 
-class Cookies : public ::testing::Test {
+// The cookie stores, and whole runs that look for the cookie (ScreenNameCookie).
+class Cookies : public sim::InstallerFixture {
   protected:
-    SimMachine sim;
     SimRegistryFiles regFiles{sim.files, "C:\\Windows"};
     SimBrowserData browsers{sim.files, sim.clock};
     CookiePorts ports{browsers, sim.files, sim.system, sim.registry, sim.clock};
@@ -272,14 +268,11 @@ TEST_F(Cookies, ProfileManagerFindsTheLastUsersProfile) {
 
 class ScreenNameCookie : public Cookies {
   protected:
-    FakeFrame frame;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
     std::string engineResult = "0";
     std::string engineInstallType;
 
     void SetUp() override {
-        sim.resources.data[175] = std::vector<std::uint8_t>(3000, 0x4d);
+        Cookies::SetUp();
         sim.processes.registerProgram("D:\\comp01.000", {[this](SimMachine& s, const std::string&) {
                                           std::string ini = s.tempFile("install.ini");
                                           engineInstallType =
@@ -293,22 +286,6 @@ class ScreenNameCookie : public Cookies {
                 cookieLine(".zov.invalid", later(), "webregSN", "Alice"));
     }
     std::string cookieFile() { return sim.files.readText(kMozillaProfile + "\\cookies.txt"); }
-    InstallSession& defaults(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        const_cast<InstallerCommandLine&>(app->commandLine()).parse(line);
-        app->computeSessionDefaults();
-        return app->session();
-    }
-    std::uint32_t run(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        try {
-            app->run(line);
-        } catch (const Exited& e) {
-            return e.code;
-        }
-        ADD_FAILURE() << "the run returned instead of ending";
-        return 0xFFFFFFFF;
-    }
 };
 
 TEST_F(ScreenNameCookie, FoundCookieMakesAnAdditionalAccountWithThatName) {

@@ -1,9 +1,7 @@
 // Easy upgrade ("-eu") as whole unattended runs on the simulated machine: the registered
 // client is found, tested and read, and its folder, language and country reach the engine.
-#include "app/installer.h"
 #include "common/client_db_writer.h"
-#include "sim/sim_machine.h"
-#include "unit/fake_frame.h"
+#include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,15 +17,10 @@ const std::string kCopy = "C:\\copy.ini";
 const std::string kClient = "C:\\Program Files\\ZOV 9.0";
 const std::string kVelquonet = "Software\\Velquonet\\Velquonet";
 
-class EasyUpgrade : public ::testing::Test {
+class EasyUpgrade : public sim::InstallerFixture {
   protected:
-    sim::SimMachine sim;
-    sim::FakeFrame frame;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
-
     void SetUp() override {
-        sim.resources.data[175] = std::vector<std::uint8_t>(3000, 0x4d);
+        InstallerFixture::SetUp();
         sim.traceWire.monitor = 0x4242;
         sim.processes.registerProgram(kEngine, {[](sim::SimMachine& s, const std::string&) {
                                                     s.profile.writeString(s.tempFile("install.ini"), "exit",
@@ -42,27 +35,9 @@ class EasyUpgrade : public ::testing::Test {
     }
 
     // "-u": the system checks are not what these runs are about.
-    std::uint32_t run(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        try {
-            app->run("-u " + line);
-        } catch (const sim::Exited& e) {
-            return e.code;
-        }
-        ADD_FAILURE() << "the run returned instead of ending";
-        return 0xFFFFFFFF;
-    }
+    std::uint32_t run(const std::string& line) { return InstallerFixture::run("-u " + line); }
     std::string copied(const std::string& key) {
         return sim.profile.readString(kCopy, "enter", key, "<absent>", 1024);
-    }
-    std::string history(const std::string& key) {
-        return sim.profile.readString("C:\\IPH.PH", "inst01", key, "<absent>", 1024);
-    }
-    bool traced(const std::string& text) const {
-        for (const auto& l : sim.traceWire.lines)
-            if (l.text == text)
-                return true;
-        return false;
     }
 };
 

@@ -36,6 +36,9 @@ TEST_F(Engine, SecondWriteDoesNotTouchTheDisk) {
     EXPECT_FALSE(sim.files.fileExists(sim.tempFile("b.dll")));
     component.Cleanup(run);
     EXPECT_FALSE(sim.files.fileExists(sim.tempFile("a.dll")));
+    // Once its file is gone (the removal after an engine run takes it), it is written again.
+    EXPECT_EQ(component.Write(run, sim.tempFile("a.dll")), 1);
+    EXPECT_TRUE(sim.files.fileExists(sim.tempFile("a.dll")));
 }
 
 TEST_F(Engine, EmptyPathMakesAUniqueTemporaryFile) {
@@ -87,10 +90,14 @@ TEST_F(Engine, SilentLoadFailureEndsAtOnce) {
 }
 
 TEST_F(Engine, LockFailureCancelEnds167) {
+    sim.traceWire.monitor = 0x99;
+    trace.start();
     sim.resources.data[175] = {1};
     sim.resources.lockFailures = zov::sim::SimResources::kAlways;
     CComponent component(175);
     EXPECT_EQ(endCode([&] { component.Write(run, sim.tempFile("x.dll")); }), 167u);
+    // The error of the failed step, not the one the trace lines before it left.
+    EXPECT_EQ(sim.traceWire.lines.back().text.rfind("Last Error: 8-", 0), 0u);
 }
 
 TEST_F(Engine, ScriptCommandLine) {
@@ -122,9 +129,13 @@ TEST_F(Engine, ExecuteReturnsTheFirstCharacterOfRc) {
 }
 
 TEST_F(Engine, ExecuteWithoutEngineEnds2) {
+    sim.traceWire.monitor = 0x99;
+    trace.start();
     CScript script;
     script.setProgramFromModule(sim.system.module);
     EXPECT_EQ(endCode([&] { script.Execute(run, sim.tempFile("install.ini")); }), 2u);
+    EXPECT_EQ(sim.traceWire.lines.back().text,
+              "Last Error: 2-The system cannot find the file specified.\r\n");
     ASSERT_EQ(sim.windows.boxes.size(), 1u);
     EXPECT_EQ(sim.windows.boxes[0].text,
               "This copy of ZOV cannot be installed because an installation file is missing or damaged.");

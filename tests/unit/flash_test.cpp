@@ -1,9 +1,6 @@
 // The Flash Player check and install, the control choice, the trust file, and where the
 // installer runs them.
-#include "app/installer.h"
 #include "companions/flash.h"
-#include "sim/sim_machine.h"
-#include "unit/fake_frame.h"
 #include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +12,6 @@
 #include <vector>
 
 using namespace zov;
-using zov::sim::Exited;
-using zov::sim::FakeFrame;
 using zov::sim::SimMachine;
 
 namespace {
@@ -341,15 +336,10 @@ TEST_F(Flash, FailedAppendIsReported) {
 
 // --- where the installer runs them -----------------------------------------------------
 
-class FlashInInstaller : public ::testing::Test {
+class FlashInInstaller : public sim::InstallerFixture {
   protected:
-    SimMachine sim;
-    FakeFrame frame;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
-
     void SetUp() override {
-        sim.resources.data[175] = std::vector<std::uint8_t>(100, 0x4d);
+        InstallerFixture::SetUp();
         sim.processes.registerProgram("D:\\comp01.000", {[](SimMachine& s, const std::string&) {
                                                              s.profile.writeString(s.tempFile("install.ini"),
                                                                                    "exit", "rc", "0");
@@ -357,25 +347,6 @@ class FlashInInstaller : public ::testing::Test {
                                                          0, 0});
         sim.writeText("D:\\comps.ini", "[mflash]\r\ntarget=comps\\flash\\setup.exe\r\nparams=/s\r\n");
         sim.processes.registerProgram(kInstaller, {{}, 0, 0});
-        frame.makeWindow = [this] {
-            return sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
-                                         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                                             std::intptr_t r = 0;
-                                             app->onFrameMessage(m, w, l, r);
-                                             return r;
-                                         });
-        };
-    }
-
-    std::uint32_t run(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        try {
-            app->run(line);
-        } catch (const Exited& e) {
-            return e.code;
-        }
-        ADD_FAILURE() << "the run returned instead of ending";
-        return 0xFFFFFFFF;
     }
 };
 

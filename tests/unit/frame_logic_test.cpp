@@ -1,5 +1,5 @@
 // The frame's message protocol with the engine, its progress module and a coordinator.
-#include "unit/run_fixture.h"
+#include "unit/checks_fixture.h"
 #include "sim/sim_machine.h"
 #include "ui/frame_logic.h"
 #include "protocol/contract.h"
@@ -167,19 +167,30 @@ TEST_F(Frame, ShowProgressAfterTheBusyDisplayRemovesIt) {
     EXPECT_EQ(sim.profile.readString("C:\\IPH.PH", "Error", "bb", "", 8), "0");
 }
 
-TEST_F(Frame, DiskSpaceFailureAsksThePage) {
+TEST_F(Frame, DiskSpaceFailureShowsThePageWithWhatIsStillToCopy) {
+    zov::sim::ScriptedDialogs dialogs;
+    logic.dialogs = &dialogs;
     history.StartNew();
-    zov::sim::ScriptedDialogs pages;
-    logic.dialogs = &pages;
-    EXPECT_EQ(send(msg::DiskSpaceFail), 0);
-    // Exit asks first: Resume shows the page again, Exit answers with the frame's handle.
-    pages.pageAnswers = {CheckDialogs::kPageCancel, CheckDialogs::kPageCancel};
-    pages.resumeAnswers = {true, false};
+    session.installDirectory = "C:\\Program Files\\ZOV 9.0";
+    sim.profile.writeString(ini, "install sizes", "base", "500");
+    sim.profile.writeString(ini, "install sizes", "noncore", "1000");
+    send(msg::InitProgress);
+    send(msg::ShowProgress);
+    send(msg::UpdateProgress, 0, 40);
+    EXPECT_EQ(send(msg::DiskSpaceFail), 0) << "Next";
+    ASSERT_EQ(dialogs.pages, 1);
+    EXPECT_EQ(dialogs.pageFigures[0].requiredInstall, 500 + 600) << "40% of the non-core part is in place";
+    EXPECT_EQ(dialogs.pageFigures[0].availableInstall, 48828125u);
+    EXPECT_EQ(sim.windows.messagesOf(msg::ClearMsieBackground).size(), 1u);
+
+    dialogs.pageAnswers = {CheckDialogs::kPageCancel, CheckDialogs::kPageCancel};
+    dialogs.resumeAnswers = {true, false}; // Resume shows the page again; Exit stops the engine
     EXPECT_EQ(send(msg::DiskSpaceFail), 0x5150);
-    EXPECT_EQ(pages.pages, 3);
+    EXPECT_EQ(dialogs.pages, 3);
     EXPECT_TRUE(abort);
     session.silent = true;
     EXPECT_EQ(send(msg::DiskSpaceFail), 0);
+    EXPECT_EQ(dialogs.pages, 3);
 }
 
 TEST_F(Frame, EngineBoxWaitEndsWhenTheBoxGoes) {

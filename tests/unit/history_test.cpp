@@ -22,7 +22,8 @@ struct History : ::testing::Test {
     SimMachine m;
 
     CInstallHistory make() {
-        return CInstallHistory({m.profile, m.files, m.system, m.registry, m.clock}, "9.0", "4327.271");
+        return CInstallHistory({m.profile, m.files, m.system, m.registry, m.clock, m.checks}, "9.0",
+                               "4327.271");
     }
     std::string value(const std::string& section, const std::string& key) {
         return m.profile.readString(kPath, section, key, "<missing>", 2048);
@@ -87,10 +88,20 @@ TEST_F(History, SystemKeyEdgeValues) {
 
     SimMachine other;
     other.system.freeSpace.erase("C:\\");
-    CInstallHistory h2({other.profile, other.files, other.system, other.registry, other.clock}, "9.0",
-                       "4327.271");
+    CInstallHistory h2({other.profile, other.files, other.system, other.registry, other.clock, other.checks},
+                       "9.0", "4327.271");
     h2.StartNew();
     EXPECT_EQ(other.profile.readString(kPath, "inst01", "ds", "", 64), "0");
+
+    SimMachine older; // the newer query fails: the older one answers, as in the disk checks
+    older.checks.newQueryFails = true;
+    CInstallHistory h3({older.profile, older.files, older.system, older.registry, older.clock, older.checks},
+                       "9.0", "4327.271");
+    h3.StartNew();
+    EXPECT_EQ(older.profile.readString(kPath, "inst01", "ds", "", 64), "47683");
+    older.checks.oldQueryFails = true;
+    h3.StartNew();
+    EXPECT_EQ(older.profile.readString(kPath, "inst02", "ds", "", 64), "0");
 }
 
 TEST_F(History, HistoryLivesOnTheWindowsDrive) {
@@ -287,7 +298,8 @@ TEST_F(History, WindowsXpFixListEmptyOrMissing) {
 
     SimMachine bare;
     bare.system.os = {5, 1, 2600, 2, ""};
-    CInstallHistory h2({bare.profile, bare.files, bare.system, bare.registry, bare.clock}, "9.0", "4327.271");
+    CInstallHistory h2({bare.profile, bare.files, bare.system, bare.registry, bare.clock, bare.checks}, "9.0",
+                       "4327.271");
     h2.StartNew();
     EXPECT_EQ(bare.profile.readString(kPath, "inst01", "hf", "<missing>", 64), "<missing>");
 }
@@ -305,7 +317,8 @@ TEST_F(History, LongUpdateNamesNeverOverflowTheList) {
     SimMachine one;
     one.system.os = {5, 1, 2600, 2, ""};
     one.registry.createKey(RegRoot::LocalMachine, kUpdates + "Windows XP\\SP3\\" + std::string(400, 'k'));
-    CInstallHistory h2({one.profile, one.files, one.system, one.registry, one.clock}, "9.0", "4327.271");
+    CInstallHistory h2({one.profile, one.files, one.system, one.registry, one.clock, one.checks}, "9.0",
+                       "4327.271");
     h2.StartNew();
     EXPECT_EQ(one.profile.readString(kPath, "inst01", "hf", "", 2048), std::string(255, 'k'));
 }
@@ -346,7 +359,7 @@ TEST_F(History, Windows98AndMeReadMinorVersion) {
         SimMachine w;
         w.system.os = {4, minor, 2222, 1, " A "};
         w.registry.setString(RegRoot::LocalMachine, kInternetSettings, "MinorVersion", ";Q1;Q2;");
-        CInstallHistory h({w.profile, w.files, w.system, w.registry, w.clock}, "9.0", "4327.271");
+        CInstallHistory h({w.profile, w.files, w.system, w.registry, w.clock, w.checks}, "9.0", "4327.271");
         h.StartNew();
         EXPECT_EQ(w.profile.readString(kPath, "inst01", "hf", "", 300), ",Q1,Q2");
         EXPECT_EQ(w.profile.readString(kPath, "inst01", "cpu", "", 300), "0:6:10759");
@@ -354,7 +367,8 @@ TEST_F(History, Windows98AndMeReadMinorVersion) {
     SimMachine w95; // Windows 95: no list
     w95.system.os = {4, 0, 950, 1, ""};
     w95.registry.setString(RegRoot::LocalMachine, kInternetSettings, "MinorVersion", "Q1");
-    CInstallHistory h({w95.profile, w95.files, w95.system, w95.registry, w95.clock}, "9.0", "4327.271");
+    CInstallHistory h({w95.profile, w95.files, w95.system, w95.registry, w95.clock, w95.checks}, "9.0",
+                      "4327.271");
     h.StartNew();
     EXPECT_EQ(w95.profile.readString(kPath, "inst01", "hf", "<missing>", 300), "<missing>");
 }

@@ -1,8 +1,6 @@
 // Whole runs of the installer against the simulated machine.
-#include "app/installer.h"
-#include "sim/sim_machine.h"
 #include "protocol/contract.h"
-#include "unit/fake_frame.h"
+#include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,37 +9,26 @@
 #include <string>
 
 using namespace zov;
-using zov::sim::Exited;
-using zov::sim::FakeFrame;
 using zov::sim::SimMachine;
 
 namespace {
 
 const std::string kEngine = "D:\\comp01.000";
 
-class InstallerRun : public ::testing::Test {
+class InstallerRun : public sim::InstallerFixture {
   protected:
-    SimMachine sim;
-    FakeFrame frame;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
     std::string engineResult = "0";
     bool engineWritesRc = true;
+    bool closeDuringEngine = false; // the user closes the frame while the engine runs
     std::string engineRestart;
 
     void SetUp() override {
-        sim.resources.data[175] = std::vector<std::uint8_t>(3000, 0x4d);
-        frame.makeWindow = [this] {
-            return sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
-                                         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                                             std::intptr_t r = 0;
-                                             app->onFrameMessage(m, w, l, r);
-                                             return r;
-                                         });
-        };
+        InstallerFixture::SetUp();
         sim.processes.registerProgram(
             kEngine, {[this](SimMachine& s, const std::string&) {
                           std::string ini = s.tempFile("install.ini");
+                          if (closeDuringEngine)
+                              app->frameLogic().onClose();
                           if (engineWritesRc)
                               s.profile.writeString(ini, "exit", "rc", engineResult);
                           if (!engineRestart.empty())
@@ -49,37 +36,6 @@ class InstallerRun : public ::testing::Test {
                           s.profile.writeString(ini, "DLLs", "progress.dll", s.tempFile("progupd.dll"));
                       },
                       0, 2});
-    }
-
-    // Runs setup.exe with the command line; returns the exit code.
-    std::uint32_t run(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        try {
-            app->run(line);
-        } catch (const Exited& e) {
-            return e.code;
-        }
-        ADD_FAILURE() << "the run returned instead of ending";
-        return 0xFFFFFFFF;
-    }
-
-    std::vector<std::string> engineCommandLines() const {
-        std::vector<std::string> lines;
-        for (const auto& start : sim.processes.starts)
-            if (start.commandLine.find("comp01.000") != std::string::npos)
-                lines.push_back(start.commandLine);
-        return lines;
-    }
-
-    std::vector<std::string> traceLines() const {
-        std::vector<std::string> lines;
-        for (const auto& l : sim.traceWire.lines)
-            lines.push_back(l.text);
-        return lines;
-    }
-
-    std::string history(const std::string& key) {
-        return sim.profile.readString("C:\\IPH.PH", "inst01", key, "<absent>", 1024);
     }
 };
 
@@ -131,6 +87,16 @@ TEST_F(InstallerRun, EngineArgumentsFromTheSwitches) {
         EXPECT_EQ(run(line), 0u);
         ASSERT_EQ(engineCommandLines().size(), 1u);
         EXPECT_EQ(engineCommandLines()[0], expected);
+    }
+}
+
+TEST_F(InstallerRun, CloseWhileTheEngineRunsOnlyAsksItToStopOnEveryPath) {
+    closeDuringEngine = true;
+    for (const char* line : {"/x foo", "-j", ""}) {
+        SCOPED_TRACE(line);
+        EXPECT_EQ(run(line), 0u) << "the run must not end under the running engine";
+        EXPECT_TRUE(app->frameLogic().cancelRequested());
+        sim.files.removeFile("C:\\IPH.PH");
     }
 }
 
@@ -300,6 +266,7 @@ class CoordinatedRun : public InstallerRun {
 TEST_F(CoordinatedRun, GoRunsTheEngineWithPhaseTwoArgument) {
     // The phase arrives at the first pump after the frame exists, before the defaults.
     coordinate(0);
+    closeDuringEngine = true; // only asks the engine to stop
     EXPECT_EQ(run("/s"), 0u);
     ASSERT_EQ(engineCommandLines().size(), 1u);
     EXPECT_EQ(engineCommandLines()[0], "\"D:\\comp01.000\" -y2");

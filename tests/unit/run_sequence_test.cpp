@@ -1,6 +1,5 @@
 // The interactive path from the preparation through the engine and its result, and the
 // checks as start-up runs them.
-#include "app/installer.h"
 #include "common/client_db_writer.h"
 #include "unit/checks_fixture.h"
 
@@ -25,32 +24,24 @@ struct CountingPages : PageHost {
     }
 };
 
-class RunSequenceTest : public ::testing::Test {
+class RunSequenceTest : public InstallerFixture {
   protected:
     CountingPages pages;
-    SimMachine sim;
-    FakeFrame frame;
     ScriptedDialogs dialogs;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
     std::deque<std::string> results; // one per engine run; the last one repeats
     std::vector<bool> settingsAtStart;
+    std::vector<bool> moduleAtStart; // the progress module, which the engine loads
 
     void SetUp() override {
+        InstallerFixture::SetUp();
+        checkDialogs = &dialogs;
+        pageHost = &pages;
         sim.traceWire.monitor = 0x777;
-        sim.resources.data[175] = std::vector<std::uint8_t>(3000, 0x4d);
-        frame.makeWindow = [this] {
-            return sim.windows.addWindow("ZOVInstallerClass", "Install ZOV 9.0 VR",
-                                         [this](std::uint32_t m, std::uintptr_t w, std::intptr_t l) {
-                                             std::intptr_t r = 0;
-                                             app->onFrameMessage(m, w, l, r);
-                                             return r;
-                                         });
-        };
         sim.processes.registerProgram(
             kEngine, {[this](SimMachine& s, const std::string&) {
                 std::string ini = s.tempFile("install.ini");
                 settingsAtStart.push_back(!s.profile.readString(ini, "enter", "MAINDIR", "", 260).empty());
+                moduleAtStart.push_back(s.files.fileExists(s.tempFile("progupd.dll")));
                 std::string rc = results.empty() ? "0" : results.front();
                 if (results.size() > 1)
                     results.pop_front();
@@ -63,35 +54,7 @@ class RunSequenceTest : public ::testing::Test {
             }});
     }
 
-    std::uint32_t run(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        app->setDialogs(dialogs);
-        app->setPageHost(pages);
-        try {
-            app->run(line);
-        } catch (const Exited& e) {
-            return e.code;
-        }
-        ADD_FAILURE() << "the run returned instead of ending";
-        return 0xFFFFFFFF;
-    }
-
-    int engineRuns() const {
-        int n = 0;
-        for (const auto& start : sim.processes.starts)
-            n += start.commandLine.find("comp01.000") != std::string::npos ? 1 : 0;
-        return n;
-    }
-    std::vector<std::string> traceLines() const {
-        std::vector<std::string> lines;
-        for (const auto& l : sim.traceWire.lines)
-            lines.push_back(l.text);
-        return lines;
-    }
-    bool traced(const std::string& line) const {
-        auto lines = traceLines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
+    int engineRuns() const { return static_cast<int>(engineCommandLines().size()); }
     std::vector<unsigned> events() {
         std::string sc = sim.profile.readString("C:\\IPH.PH", "inst01", "sc", "", 4096);
         std::vector<unsigned> out;
@@ -171,6 +134,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorThenNextRunsTheEngineAgain) {
     EXPECT_EQ(engineRuns(), 2);
     EXPECT_EQ(dialogs.pages, 1);
     EXPECT_EQ(settingsAtStart, (std::vector<bool>{true, true})) << "install.ini written afresh for each run";
+    EXPECT_EQ(moduleAtStart, (std::vector<bool>{true, true})) << "each run has its progress module";
     EXPECT_EQ(eventCount(115), 2) << "once per engine run";
     EXPECT_EQ(eventCount(106), 1);
     EXPECT_TRUE(traced("gScript.Execute returned RESULT_DISKSPACEERROR"));
@@ -201,6 +165,7 @@ TEST_F(RunSequenceTest, DiskSpaceErrorBackGoesThroughThePreparationAgain) {
     EXPECT_EQ(run("-t"), 0u);
     EXPECT_EQ(pages.shown, (std::vector<int>{129, 129})) << "a new member goes back to the welcome page";
     EXPECT_EQ(engineRuns(), 2);
+    EXPECT_EQ(moduleAtStart, (std::vector<bool>{true, true}));
     EXPECT_EQ(eventCount(115), 2);
     EXPECT_EQ(eventCount(114), 0);
 }

@@ -1,30 +1,13 @@
 // The session values a run starts with, from switches and the machine.
-#include "app/installer.h"
-#include "sim/sim_machine.h"
-#include "unit/fake_frame.h"
+#include "unit/run_fixture.h"
 
 #include <gtest/gtest.h>
 
 using namespace zov;
-using zov::sim::FakeFrame;
-using zov::sim::SimMachine;
 
 namespace {
 
-class SessionDefaults : public ::testing::Test {
-  protected:
-    SimMachine sim;
-    FakeFrame frame;
-    Machine machine = sim.machine();
-    std::unique_ptr<InstallerApp> app;
-
-    InstallSession& defaults(const std::string& line) {
-        app = std::make_unique<InstallerApp>(machine, frame);
-        const_cast<InstallerCommandLine&>(app->commandLine()).parse(line);
-        app->computeSessionDefaults();
-        return app->session();
-    }
-};
+using SessionDefaults = sim::InstallerFixture;
 
 TEST_F(SessionDefaults, PlainRun) {
     auto& s = defaults("");

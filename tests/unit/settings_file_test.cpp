@@ -44,6 +44,9 @@ TEST_F(Settings, BrandScreenNameOnlyWhenUsed) {
     session.useScreenName = true;
     file.write(session);
     EXPECT_EQ(sim.profile.readString(file.path(), "enter", "BRANDSN", "<absent>", 64), "FromCookie");
+    session.useScreenName = false; // a later run without it must not hand the old name on
+    file.write(session);
+    EXPECT_EQ(sim.profile.readString(file.path(), "enter", "BRANDSN", "<absent>", 64), "<absent>");
 }
 
 TEST_F(Settings, EmptyInstallDirectoryIsAnEmptyValue) {

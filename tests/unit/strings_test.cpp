@@ -164,6 +164,8 @@ TEST(StringTable, AppearanceSettingsParseAsTheirKind) {
 TEST(StringTable, WebAddressesStayOffTheRealNetwork) {
     EXPECT_NE(text(1378).find(".invalid/"), std::string::npos);
     EXPECT_NE(text(243).find(".invalid/"), std::string::npos);
+    // The registration cookies live under its path: without the '/' they are not matched.
+    EXPECT_EQ(text(1378).back(), '/');
 }
 
 } // namespace

@@ -157,6 +157,9 @@ TEST_F(VersionRegistry, InstallAndReadVersionsPathsAndDirectories) {
 
     EXPECT_EQ(VR_Remove("/Tidewell/Plugins/x"), kOk);
     EXPECT_EQ(VR_InRegistry("/Tidewell/Plugins/x"), kNotFound);
+    // The current product itself is not a component to remove: relative paths start there.
+    EXPECT_EQ(VR_Remove(""), kBadParameter);
+    EXPECT_EQ(VR_Install("Plugins/z", nullptr, "1.0", 0), kOk);
 }
 
 TEST_F(VersionRegistry, FailedInstallRemovesOnlyTheKeyItMade) {

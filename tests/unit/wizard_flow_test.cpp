@@ -57,8 +57,10 @@ struct Rig {
     sim::SimMachine sim;
     Machine machine = sim.machine();
     Trace trace{machine.traceWire, machine.clock, machine.system};
-    CInstallHistory history{
-        {machine.profile, machine.files, machine.system, machine.registry, machine.clock}, "9.0", "4327.271"};
+    CInstallHistory history{{machine.profile, machine.files, machine.system, machine.registry, machine.clock,
+                             machine.checks.disk},
+                            "9.0",
+                            "4327.271"};
     InstallSession session;
     Prompts prompts{machine.windows, machine.strings, session.silent};
     sim::ThrowingFinisher finisher;

@@ -321,7 +321,7 @@ void testVersionRegistry(const std::string& setupPath) {
 
 void testBrowserPort(const std::string& dir) {
     zov::win32::Win32BrowserData browsers;
-    const std::string url = "http://register.zov.invalid/webreg";
+    const std::string url = "http://register.zov.invalid/webreg/";
     CHECK(browsers.setSystemCookie(url, "webregSN", "Alice; expires=Fri, 01-Jan-2100 00:00:00 GMT"));
     CHECK(browsers.setSystemCookie(url, "TimeStamp",
                                    "07152004 13:45:30; expires=Fri, 01-Jan-2100 00:00:00 GMT"));

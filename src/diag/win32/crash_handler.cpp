@@ -3,9 +3,10 @@
 // filter it replaced, so that the crash takes its normal course.
 //
 // Everything that runs at crash time is careful: memory of the crashed thread is read only
-// through checked reads, large buffers are static (a stack overflow leaves little stack),
-// the walks are bounded, and a second fault inside the filter ends the process instead of
-// entering the filter again.
+// through checked reads, nothing is allocated (the crash may be a corrupted heap), large
+// buffers are static (a stack overflow leaves little stack), and the walks are bounded. The
+// filter always passes the exception on to the filter it replaced; a fault inside the filter
+// skips the rest of the report, and a fault inside the previous filter ends the chain.
 
 #include "diag/crash_report.h"
 #include "diag/win32/crash_handler.h"
@@ -14,74 +15,55 @@
 #include <windows.h>
 #include <dbghelp.h>
 
+#include <malloc.h>
+
 #include <cstdio>
 #include <cstring>
 
 namespace zov::win32 {
 namespace {
 
+// The debug-help header names the functions and records of the build's own word size
+// ("StackWalk" is StackWalk64 in a 64-bit build); the exported names follow it.
+#define ZOV_EXPORT_NAME(function) ZOV_QUOTE(function)
+#define ZOV_QUOTE(text) #text
+
+using Frame = STACKFRAME;
+using Symbol = IMAGEHLP_SYMBOL;
+using SymbolAddress = decltype(Frame{}.AddrPC.Offset);
+using StackWalkFn = decltype(&StackWalk);
+using FunctionTableAccessFn = PFUNCTION_TABLE_ACCESS_ROUTINE;
+using GetModuleBaseFn = PGET_MODULE_BASE_ROUTINE;
+using GetSymFromAddrFn = decltype(&SymGetSymFromAddr);
+using SymInitializeFn = decltype(&SymInitialize);
+using SymCleanupFn = decltype(&SymCleanup);
+
+constexpr unsigned kWordSize = sizeof(void*);
+
+struct Registers {
+    std::uint64_t pc, sp, fp;
+};
+
 #if defined(_M_X64) || defined(__x86_64__)
 constexpr DWORD kMachine = IMAGE_FILE_MACHINE_AMD64;
-constexpr unsigned kWordSize = 8;
-using Frame = STACKFRAME64;
-using Symbol = IMAGEHLP_SYMBOL64;
-using SymbolAddress = DWORD64;
-using StackWalkFn = BOOL(WINAPI*)(DWORD, HANDLE, HANDLE, STACKFRAME64*, PVOID, PREAD_PROCESS_MEMORY_ROUTINE64,
-                                  PFUNCTION_TABLE_ACCESS_ROUTINE64, PGET_MODULE_BASE_ROUTINE64,
-                                  PTRANSLATE_ADDRESS_ROUTINE64);
-using FunctionTableAccessFn = PFUNCTION_TABLE_ACCESS_ROUTINE64;
-using GetModuleBaseFn = PGET_MODULE_BASE_ROUTINE64;
-using GetSymFromAddrFn = BOOL(WINAPI*)(HANDLE, DWORD64, PDWORD64, PIMAGEHLP_SYMBOL64);
-constexpr const char* kStackWalkName = "StackWalk64";
-constexpr const char* kFunctionTableAccessName = "SymFunctionTableAccess64";
-constexpr const char* kGetModuleBaseName = "SymGetModuleBase64";
-constexpr const char* kGetSymFromAddrName = "SymGetSymFromAddr64";
-std::uint64_t programCounter(const CONTEXT& c) {
-    return c.Rip;
-}
-std::uint64_t stackPointer(const CONTEXT& c) {
-    return c.Rsp;
-}
-std::uint64_t framePointer(const CONTEXT& c) {
-    return c.Rbp;
+Registers registersOf(const CONTEXT& c) {
+    return {c.Rip, c.Rsp, c.Rbp};
 }
 #else
 constexpr DWORD kMachine = IMAGE_FILE_MACHINE_I386;
-constexpr unsigned kWordSize = 4;
-using Frame = STACKFRAME;
-using Symbol = IMAGEHLP_SYMBOL;
-using SymbolAddress = DWORD;
-using StackWalkFn = BOOL(WINAPI*)(DWORD, HANDLE, HANDLE, STACKFRAME*, PVOID, PREAD_PROCESS_MEMORY_ROUTINE,
-                                  PFUNCTION_TABLE_ACCESS_ROUTINE, PGET_MODULE_BASE_ROUTINE,
-                                  PTRANSLATE_ADDRESS_ROUTINE);
-using FunctionTableAccessFn = PFUNCTION_TABLE_ACCESS_ROUTINE;
-using GetModuleBaseFn = PGET_MODULE_BASE_ROUTINE;
-using GetSymFromAddrFn = BOOL(WINAPI*)(HANDLE, DWORD, PDWORD, PIMAGEHLP_SYMBOL);
-constexpr const char* kStackWalkName = "StackWalk";
-constexpr const char* kFunctionTableAccessName = "SymFunctionTableAccess";
-constexpr const char* kGetModuleBaseName = "SymGetModuleBase";
-constexpr const char* kGetSymFromAddrName = "SymGetSymFromAddr";
-std::uint64_t programCounter(const CONTEXT& c) {
-    return c.Eip;
-}
-std::uint64_t stackPointer(const CONTEXT& c) {
-    return c.Esp;
-}
-std::uint64_t framePointer(const CONTEXT& c) {
-    return c.Ebp;
+Registers registersOf(const CONTEXT& c) {
+    return {c.Eip, c.Esp, c.Ebp};
 }
 #endif
-
-using SymInitializeFn = BOOL(WINAPI*)(HANDLE, PCSTR, BOOL);
-using SymCleanupFn = BOOL(WINAPI*)(HANDLE);
-
-constexpr std::size_t kSymbolNameLength = 512;
 
 // Handler state: what the install step found, and the debug-help entry points once loaded.
 struct HandlerState {
     LPTOP_LEVEL_EXCEPTION_FILTER previous = nullptr;
     char reportPath[MAX_PATH + 32] = {};
-    volatile LONG inFilter = 0;
+    // Calls of the filter under way: the first writes the report; a second (a fault inside the
+    // first, or another thread's crash meanwhile) only passes its exception on; a third (the
+    // previous filter faulting in turn) passes nothing on, so the chain cannot go round.
+    volatile LONG depth = 0;
     bool debugHelpLoaded = false;
     SymInitializeFn symInitialize = nullptr;
     SymCleanupFn symCleanup = nullptr;
@@ -98,11 +80,25 @@ struct HandlerState {
 
 HandlerState state;
 
-// Working storage of the filter, kept off the (possibly exhausted) stack. The filter runs
-// once at a time (inFilter), so one copy is enough.
+// The report file's [GPF] section, written through the profile functions.
+class ProfileSink final : public crash::ReportSink {
+  public:
+    void clearSection() override {
+        WritePrivateProfileStringA(crash::kSection, nullptr, nullptr, state.reportPath);
+    }
+    void write(const char* key, const char* value) override {
+        WritePrivateProfileStringA(crash::kSection, key, value, state.reportPath);
+    }
+};
+
+// Working storage of the filter, kept off the (possibly exhausted) stack and off the heap.
+// Only the first call of the filter writes the report, so one copy is enough.
+ProfileSink sink;
+crash::ReportWriter report{sink};
 CONTEXT walkContext;
-alignas(8) unsigned char symbolStorage[sizeof(Symbol) + kSymbolNameLength + 8];
+alignas(8) unsigned char symbolStorage[sizeof(Symbol) + crash::kSymbolNameLength + 8];
 char messageText[512];
+std::uint64_t frames[crash::kMaxFrames];
 
 class ProcessMemory final : public crash::MemoryReader {
   public:
@@ -147,12 +143,13 @@ std::optional<crash::ModuleOf> moduleOf(std::uint64_t address) {
                      sizeof region) != sizeof region ||
         region.AllocationBase == nullptr)
         return std::nullopt;
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), path, MAX_PATH);
+    crash::ModuleOf module;
+    module.base = reinterpret_cast<std::uintptr_t>(region.AllocationBase);
+    DWORD length = GetModuleFileNameA(static_cast<HMODULE>(region.AllocationBase), module.path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return std::nullopt;
-    return crash::ModuleOf{reinterpret_cast<std::uintptr_t>(region.AllocationBase),
-                           std::string(path, length)};
+    module.path[length] = '\0';
+    return module;
 }
 
 crash::LogicalAddress logicalAddress(crash::MemoryReader& memory, std::uint64_t address) {
@@ -161,21 +158,22 @@ crash::LogicalAddress logicalAddress(crash::MemoryReader& memory, std::uint64_t 
 
 // The table's name, or the system's text for the code from NTDLL. The text goes into a
 // profile file: line breaks would end the value, so they become blanks.
-std::string exceptionName(DWORD code) {
+const char* exceptionName(DWORD code) {
     if (const char* name = crash::ExceptionName(code))
         return name;
-    messageText[0] = '\0';
     DWORD length =
         FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
                        GetModuleHandleA("NTDLL.DLL"), code, 0, messageText, sizeof messageText, nullptr);
-    std::string text(messageText, length < sizeof messageText ? length : 0);
-    for (char& c : text) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
+    if (length >= sizeof messageText)
+        length = 0;
+    messageText[length] = '\0';
+    for (DWORD i = 0; i < length; ++i) {
+        if (messageText[i] == '\r' || messageText[i] == '\n')
+            messageText[i] = ' ';
     }
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    while (length > 0 && messageText[length - 1] == ' ')
+        messageText[--length] = '\0';
+    return messageText;
 }
 
 bool loadDebugHelp() {
@@ -188,10 +186,11 @@ bool loadDebugHelp() {
         HMODULE library = LoadLibraryA("IMAGEHLP.DLL");
         state.symInitialize = procAddress<SymInitializeFn>(library, "SymInitialize");
         state.symCleanup = procAddress<SymCleanupFn>(library, "SymCleanup");
-        state.stackWalk = procAddress<StackWalkFn>(library, kStackWalkName);
-        state.functionTableAccess = procAddress<FunctionTableAccessFn>(library, kFunctionTableAccessName);
-        state.getModuleBase = procAddress<GetModuleBaseFn>(library, kGetModuleBaseName);
-        state.getSymFromAddr = procAddress<GetSymFromAddrFn>(library, kGetSymFromAddrName);
+        state.stackWalk = procAddress<StackWalkFn>(library, ZOV_EXPORT_NAME(StackWalk));
+        state.functionTableAccess =
+            procAddress<FunctionTableAccessFn>(library, ZOV_EXPORT_NAME(SymFunctionTableAccess));
+        state.getModuleBase = procAddress<GetModuleBaseFn>(library, ZOV_EXPORT_NAME(SymGetModuleBase));
+        state.getSymFromAddr = procAddress<GetSymFromAddrFn>(library, ZOV_EXPORT_NAME(SymGetSymFromAddr));
         state.debugHelpLoaded = library != nullptr;
     }
     return state.symInitialize != nullptr && state.symCleanup != nullptr && state.stackWalk != nullptr &&
@@ -199,14 +198,15 @@ bool loadDebugHelp() {
            state.getSymFromAddr != nullptr;
 }
 
-void debugHelpWalk(crash::ReportWriter& report, crash::MemoryReader& memory, const CONTEXT& context) {
+void debugHelpWalk(crash::MemoryReader& memory, const CONTEXT& context) {
+    const Registers registers = registersOf(context);
     Frame frame;
     std::memset(&frame, 0, sizeof frame);
-    frame.AddrPC.Offset = static_cast<SymbolAddress>(programCounter(context));
+    frame.AddrPC.Offset = static_cast<SymbolAddress>(registers.pc);
     frame.AddrPC.Mode = AddrModeFlat;
-    frame.AddrStack.Offset = static_cast<SymbolAddress>(stackPointer(context));
+    frame.AddrStack.Offset = static_cast<SymbolAddress>(registers.sp);
     frame.AddrStack.Mode = AddrModeFlat;
-    frame.AddrFrame.Offset = static_cast<SymbolAddress>(framePointer(context));
+    frame.AddrFrame.Offset = static_cast<SymbolAddress>(registers.fp);
     frame.AddrFrame.Mode = AddrModeFlat;
     // The walk changes the context it is given: it gets a copy.
     walkContext = context;
@@ -220,44 +220,27 @@ void debugHelpWalk(crash::ReportWriter& report, crash::MemoryReader& memory, con
         std::memset(symbolStorage, 0, sizeof symbolStorage);
         auto* symbol = reinterpret_cast<Symbol*>(symbolStorage);
         symbol->SizeOfStruct = sizeof(Symbol);
-        symbol->MaxNameLength = kSymbolNameLength;
+        symbol->MaxNameLength = crash::kSymbolNameLength;
         SymbolAddress displacement = 0;
-        if (state.getSymFromAddr(process, frame.AddrPC.Offset, &displacement, symbol)) {
-            report.frame(number, crash::FormatSymbolFrame(
-                                     std::string(symbol->Name, strnlen(symbol->Name, kSymbolNameLength)),
-                                     displacement));
-        } else {
-            report.frame(number, crash::FormatModuleFrame(logicalAddress(memory, frame.AddrPC.Offset)));
-        }
+        if (state.getSymFromAddr(process, frame.AddrPC.Offset, &displacement, symbol))
+            report.symbolFrame(number, symbol->Name, displacement);
+        else
+            report.moduleFrame(number, logicalAddress(memory, frame.AddrPC.Offset));
     }
 }
 
-void framePointerWalk(crash::ReportWriter& report, crash::MemoryReader& memory, const CONTEXT& context) {
-    std::vector<std::uint64_t> frames = crash::FramePointerWalk(
-        memory, programCounter(context), framePointer(context), kWordSize, crash::kMaxFrames);
-    unsigned number = 0;
-    for (std::uint64_t pc : frames)
-        report.frame(++number, crash::FormatModuleFrame(logicalAddress(memory, pc)));
+void framePointerWalk(crash::MemoryReader& memory, const CONTEXT& context) {
+    const Registers registers = registersOf(context);
+    std::size_t count =
+        crash::FramePointerWalk(memory, registers.pc, registers.fp, kWordSize, frames, crash::kMaxFrames);
+    for (std::size_t i = 0; i < count; ++i)
+        report.moduleFrame(static_cast<unsigned>(i + 1), logicalAddress(memory, frames[i]));
 }
 
-LONG passOn(EXCEPTION_POINTERS* info) {
-    return state.previous != nullptr ? state.previous(info) : EXCEPTION_CONTINUE_SEARCH;
-}
-
-LONG WINAPI crashFilter(EXCEPTION_POINTERS* info) {
-    // A fault inside this filter (or a second thread crashing meanwhile) must not start it
-    // again: the report is written once, and the process ends.
-    if (InterlockedExchange(&state.inFilter, 1) != 0)
-        return EXCEPTION_CONTINUE_SEARCH;
-    if (info == nullptr || info->ExceptionRecord == nullptr || info->ContextRecord == nullptr)
-        return passOn(info);
-
-    const EXCEPTION_RECORD& record = *info->ExceptionRecord;
+void writeReport(const EXCEPTION_POINTERS& info) {
+    const EXCEPTION_RECORD& record = *info.ExceptionRecord;
     const std::uint64_t address = reinterpret_cast<std::uintptr_t>(record.ExceptionAddress);
-    Win32ProfileStore profile;
-    crash::ReportWriter report(profile, state.reportPath);
     ProcessMemory memory;
-
     report.clear();
     report.exception(record.ExceptionCode, exceptionName(record.ExceptionCode), address,
                      logicalAddress(memory, address));
@@ -267,20 +250,34 @@ LONG WINAPI crashFilter(EXCEPTION_POINTERS* info) {
         *reinterpret_cast<volatile int*>(nowhere) = 1;
     }
 #endif
-
     if (loadDebugHelp() && state.symInitialize(GetCurrentProcess(), nullptr, TRUE)) {
-        debugHelpWalk(report, memory, *info->ContextRecord);
+        debugHelpWalk(memory, *info.ContextRecord);
         state.symCleanup(GetCurrentProcess());
     } else {
         OutputDebugStringA("IMAGEHLP.DLL or its exported procs not found");
-        framePointerWalk(report, memory, *info->ContextRecord);
+        framePointerWalk(memory, *info.ContextRecord);
     }
-    return passOn(info);
+}
+
+LONG WINAPI crashFilter(EXCEPTION_POINTERS* info) {
+    const LONG depth = InterlockedIncrement(&state.depth);
+    if (depth == 1 && info != nullptr && info->ExceptionRecord != nullptr && info->ContextRecord != nullptr)
+        writeReport(*info);
+    LONG answer = EXCEPTION_CONTINUE_SEARCH;
+    if (depth <= 2 && state.previous != nullptr)
+        answer = state.previous(info);
+    // Released on the way out: a crash the previous filter survived does not silence the next.
+    InterlockedDecrement(&state.depth);
+    return answer;
 }
 
 #ifdef ZOV_TEST_HOOKS
+// A raised exception that the test builds' previous filter lets the program survive.
+constexpr DWORD kSurvivedForTests = 0xE0000001;
+
 // Test builds only: a filter that stands for someone else's, installed before ours. It
-// records that it ran and ends the process with the exception code.
+// records that it ran and ends the process with the exception code, except after the
+// exception the tests survive.
 LONG WINAPI testPreviousFilter(EXCEPTION_POINTERS* info) {
     HANDLE log = CreateFileA(state.testPreviousLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -293,6 +290,9 @@ LONG WINAPI testPreviousFilter(EXCEPTION_POINTERS* info) {
         WriteFile(log, line, static_cast<DWORD>(length), &written, nullptr);
         CloseHandle(log);
     }
+    if (info != nullptr && info->ExceptionRecord != nullptr &&
+        info->ExceptionRecord->ExceptionCode == kSurvivedForTests)
+        return EXCEPTION_CONTINUE_EXECUTION;
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -353,6 +353,22 @@ Installer installer;
 #endif
 }
 
+// Another thread takes the C runtime's heap and keeps it, as a corrupted heap would be lost
+// to the filter: anything that allocates from now on waits for ever.
+DWORD WINAPI holdRuntimeHeap(LPVOID taken) {
+    HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
+    SetEvent(static_cast<HANDLE>(taken));
+    Sleep(INFINITE);
+    return 0;
+}
+
+void lockRuntimeHeap() {
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, holdRuntimeHeap, taken, 0, nullptr);
+    WaitForSingleObject(taken, 10000);
+    CloseHandle(thread);
+}
+
 [[gnu::noinline, gnu::noipa]] int crashAsAsked(const char* kind) {
     volatile int zero = 0;
     int result = 0;
@@ -364,6 +380,13 @@ Installer installer;
         faultWithBadFramePointer();
     else if (std::strcmp(kind, "raise") == 0)
         RaiseException(0xC0000017u, EXCEPTION_NONCONTINUABLE, 0, nullptr); // not in the table
+    else if (std::strcmp(kind, "heap") == 0) {
+        lockRuntimeHeap();
+        accessNowhere(static_cast<std::uintptr_t>(zero));
+    } else if (std::strcmp(kind, "twice") == 0) {
+        RaiseException(kSurvivedForTests, 0, 0, nullptr);
+        result = divide(1, zero);
+    }
     return result + 1;
 }
 #endif

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_browsers.h"
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <cstring>
 
@@ -10,17 +11,6 @@ namespace {
 constexpr int kUserAppDataFolder = 0x1a; // CSIDL_APPDATA
 // A cookie file is small; anything this large is not one worth reading into memory.
 constexpr DWORD kMaxFileBytes = 64u << 20;
-
-// A system DLL by its full path: the current folder (a download folder, a CD) never
-// supplies one.
-HMODULE loadSystemLibrary(const char* name) {
-    char folder[MAX_PATH + 1] = {};
-    UINT n = GetSystemDirectoryA(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
-        return nullptr;
-    std::string path = std::string(folder, n) + "\\" + name;
-    return LoadLibraryA(path.c_str());
-}
 
 HANDLE openForReading(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -67,22 +57,7 @@ bool Win32BrowserData::setSystemCookie(const std::string& url, const std::string
 }
 
 std::optional<std::string> Win32BrowserData::userAppDataFolder() {
-    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    for (const char* libraryName : {"shfolder.dll", "shell32.dll"}) {
-        HMODULE library = loadSystemLibrary(libraryName);
-        auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
-        if (getFolderPath != nullptr) {
-            char path[MAX_PATH + 1] = {};
-            HRESULT result = getFolderPath(nullptr, kUserAppDataFolder, nullptr, 0, path);
-            FreeLibrary(library);
-            if (result != S_OK)
-                return std::nullopt;
-            return std::string(path, strnlen(path, MAX_PATH));
-        }
-        if (library != nullptr)
-            FreeLibrary(library);
-    }
-    return std::nullopt;
+    return shellFolderPath(kUserAppDataFolder);
 }
 
 bool Win32BrowserData::canRead(const std::string& path) {

@@ -3,6 +3,7 @@
 #include "platform/win32/win32_checks.h"
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <windows.h>
 
@@ -94,6 +95,18 @@ const ToolhelpFunctions& toolhelp() {
     return functions;
 }
 
+// Hands each entry of a Toolhelp snapshot to `take`, first to last.
+template <typename Entry, typename Walk, typename Take>
+void forEachEntry(const Handle& snapshot, Walk first, Walk next, Take take) {
+    Entry entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    for (BOOL more = first(snapshot.get(), &entry); more; more = next(snapshot.get(), &entry)) {
+        take(entry);
+        entry.dwSize = sizeof entry;
+    }
+}
+
 std::string fullImagePath(DWORD pid) {
     using QueryImageFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
     static const QueryImageFn query =
@@ -146,10 +159,10 @@ const SessionFunctions& sessionFunctions() {
     static SessionFunctions functions;
     static std::once_flag once;
     std::call_once(once, [] {
-        HMODULE wts = LoadLibraryA("wtsapi32.dll");
+        HMODULE wts = loadSystemLibrary("wtsapi32.dll");
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        HMODULE net = LoadLibraryA("netapi32.dll");
-        HMODULE advapi = LoadLibraryA("advapi32.dll");
+        HMODULE net = loadSystemLibrary("netapi32.dll");
+        HMODULE advapi = loadSystemLibrary("advapi32.dll");
         SessionFunctions f;
         f.registerNotification = procAddress<WTSRegisterFn>(wts, "WTSRegisterSessionNotification");
         f.unregisterNotification = procAddress<WTSUnRegisterFn>(wts, "WTSUnRegisterSessionNotification");
@@ -327,16 +340,6 @@ void CALLBACK pollReplied(HWND, UINT, ULONG_PTR data, LRESULT result) {
     (*onReply)(static_cast<std::intptr_t>(result));
 }
 
-std::uint64_t unixSeconds(const FILETIME& time) {
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    constexpr std::uint64_t kEpoch = 116444736000000000ULL; // 1970-01-01 in 100 ns units since 1601
-    if (value.QuadPart < kEpoch)
-        return 0;
-    return (value.QuadPart - kEpoch) / 10000000ULL;
-}
-
 } // namespace
 
 // --- VersionQuery -------------------------------------------------------------------------------
@@ -468,11 +471,7 @@ std::optional<std::vector<ProcessEntry>> Win32Checks::processList() {
     if (!snapshot)
         return std::nullopt;
     std::vector<ProcessEntry> processes;
-    PROCESSENTRY32 entry;
-    std::memset(&entry, 0, sizeof entry);
-    entry.dwSize = sizeof entry;
-    for (BOOL more = f.processFirst(snapshot.get(), &entry); more;
-         more = f.processNext(snapshot.get(), &entry)) {
+    forEachEntry<PROCESSENTRY32>(snapshot, f.processFirst, f.processNext, [&](const PROCESSENTRY32& entry) {
         ProcessEntry p;
         p.pid = entry.th32ProcessID;
         p.exeFile = fixedText(entry.szExeFile, sizeof entry.szExeFile);
@@ -481,8 +480,7 @@ std::optional<std::vector<ProcessEntry>> Win32Checks::processList() {
         if (p.exePath.empty())
             p.exePath = p.exeFile;
         processes.push_back(std::move(p));
-        entry.dwSize = sizeof entry;
-    }
+    });
     return processes;
 }
 
@@ -498,15 +496,10 @@ std::optional<std::vector<ModuleEntry>> Win32Checks::moduleList(std::uint32_t pi
     if (!snapshot)
         return std::nullopt;
     std::vector<ModuleEntry> modules;
-    MODULEENTRY32 entry;
-    std::memset(&entry, 0, sizeof entry);
-    entry.dwSize = sizeof entry;
-    for (BOOL more = f.moduleFirst(snapshot.get(), &entry); more;
-         more = f.moduleNext(snapshot.get(), &entry)) {
+    forEachEntry<MODULEENTRY32>(snapshot, f.moduleFirst, f.moduleNext, [&](const MODULEENTRY32& entry) {
         modules.push_back({fixedText(entry.szModule, sizeof entry.szModule),
                            fixedText(entry.szExePath, sizeof entry.szExePath)});
-        entry.dwSize = sizeof entry;
-    }
+    });
     return modules;
 }
 
@@ -613,7 +606,7 @@ FreeSpaceOld Win32Checks::freeSpaceOld(const std::string& root) {
 
 std::optional<RecycleBinInfo> Win32Checks::recycleBin(const std::string& root) {
     using QueryFn = HRESULT(WINAPI*)(LPCSTR, LPSHQUERYRBINFO);
-    HMODULE shell = LoadLibraryA("shell32.dll");
+    HMODULE shell = loadSystemLibrary("shell32.dll");
     auto query = procAddress<QueryFn>(shell, "SHQueryRecycleBinA");
     std::optional<RecycleBinInfo> answer;
     if (query != nullptr) {
@@ -631,7 +624,7 @@ std::optional<RecycleBinInfo> Win32Checks::recycleBin(const std::string& root) {
 
 bool Win32Checks::emptyRecycleBin(const std::string& root) {
     using EmptyFn = HRESULT(WINAPI*)(HWND, LPCSTR, DWORD);
-    HMODULE shell = LoadLibraryA("shell32.dll");
+    HMODULE shell = loadSystemLibrary("shell32.dll");
     auto empty = procAddress<EmptyFn>(shell, "SHEmptyRecycleBinA");
     bool done = empty != nullptr && empty(nullptr, root.c_str(), SHERB_NOCONFIRMATION) == S_OK;
     if (shell != nullptr)
@@ -640,18 +633,11 @@ bool Win32Checks::emptyRecycleBin(const std::string& root) {
 }
 
 std::optional<std::string> Win32Checks::recycleBinName() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}", 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS)
+    std::optional<RegistryValue> read =
+        readRegistryValue(HKEY_CLASSES_ROOT, "CLSID\\{645FF040-5081-101B-9F08-00AA002F954E}", "", 256);
+    if (!read || (read->type != REG_SZ && read->type != REG_EXPAND_SZ))
         return std::nullopt;
-    char text[257] = {};
-    DWORD size = 256;
-    DWORD type = REG_NONE;
-    LONG result = RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(key);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    return fixedText(text, 256);
+    return std::move(read->text);
 }
 
 std::optional<std::string> Win32Checks::shellTypeName(const std::string& path) {
@@ -673,7 +659,7 @@ std::optional<std::vector<DirectoryEntry>> Win32Checks::listDirectory(const std:
         entry.name = fixedText(data.cFileName, sizeof data.cFileName);
         entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        entry.modified = unixSeconds(data.ftLastWriteTime);
+        entry.modified = unixSecondsOf(data.ftLastWriteTime);
         entries.push_back(std::move(entry));
     } while (FindNextFileA(find, &data));
     FindClose(find);

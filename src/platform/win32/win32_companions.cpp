@@ -3,6 +3,7 @@
 
 #include "platform/win32/win32_companions.h"
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <windows.h>
 
@@ -13,26 +14,6 @@ namespace zov::win32 {
 namespace {
 
 constexpr int kCommonAppDataFolder = 35; // CSIDL_COMMON_APPDATA
-
-// A key of HKEY_CLASSES_ROOT opened for reading, closed on every path out.
-class ClassKey {
-  public:
-    explicit ClassKey(const std::string& key) {
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~ClassKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    ClassKey(const ClassKey&) = delete;
-    ClassKey& operator=(const ClassKey&) = delete;
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 class Win32SharedFile final : public SharedFile {
   public:
@@ -76,23 +57,15 @@ class Win32SharedFile final : public SharedFile {
 } // namespace
 
 bool Win32CompanionSystem::classKeyExists(const std::string& key) {
-    return static_cast<bool>(ClassKey(key));
+    return static_cast<bool>(RegistryKey(HKEY_CLASSES_ROOT, key, KEY_READ));
 }
 
 std::optional<std::string> Win32CompanionSystem::classKeyDefault(const std::string& key,
                                                                  std::size_t maxBytes) {
-    ClassKey open(key);
-    if (!open || maxBytes == 0)
+    std::optional<RegistryValue> read = readRegistryValue(HKEY_CLASSES_ROOT, key, "", maxBytes);
+    if (!read || (read->type != REG_SZ && read->type != REG_EXPAND_SZ))
         return std::nullopt;
-    std::vector<char> buffer(maxBytes + 1, '\0');
-    DWORD size = static_cast<DWORD>(maxBytes);
-    DWORD type = 0;
-    if (RegQueryValueExA(open.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                         &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ)
-        return std::nullopt;
-    return std::string(buffer.data(), strnlen(buffer.data(), size));
+    return std::move(read->text);
 }
 
 std::optional<FileVersionWords> Win32CompanionSystem::fileVersion(const std::string& path) {
@@ -139,20 +112,7 @@ bool Win32CompanionSystem::waitForExit(const ProcessHandle& process, std::uint32
 }
 
 std::optional<std::string> Win32CompanionSystem::commonAppDataFolder() {
-    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    HMODULE library = LoadLibraryA("shfolder.dll");
-    if (library == nullptr)
-        library = LoadLibraryA("shell32.dll");
-    auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
-    std::optional<std::string> folder;
-    if (getFolderPath != nullptr) {
-        char path[MAX_PATH + 1] = {};
-        if (getFolderPath(nullptr, kCommonAppDataFolder, nullptr, 0, path) == S_OK)
-            folder = std::string(path, strnlen(path, MAX_PATH));
-    }
-    if (library != nullptr)
-        FreeLibrary(library);
-    return folder;
+    return shellFolderPath(kCommonAppDataFolder);
 }
 
 std::unique_ptr<SharedFile> Win32CompanionSystem::openShared(const std::string& path) {
@@ -165,7 +125,7 @@ std::unique_ptr<SharedFile> Win32CompanionSystem::openShared(const std::string& 
 
 bool Win32CompanionSystem::networkAlive() {
     using IsNetworkAliveFn = BOOL(WINAPI*)(LPDWORD);
-    HMODULE library = LoadLibraryA("SENSAPI.DLL");
+    HMODULE library = loadSystemLibrary("SENSAPI.DLL");
     auto isNetworkAlive = procAddress<IsNetworkAliveFn>(library, "IsNetworkAlive");
     bool alive = false;
     if (isNetworkAlive != nullptr) {

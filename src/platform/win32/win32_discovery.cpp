@@ -3,6 +3,7 @@
 #include "platform/win32/win32_discovery.h"
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <shlobj.h>
 
@@ -15,33 +16,6 @@ namespace {
 constexpr int kCommonAppDataFolder = 35; // CSIDL_COMMON_APPDATA
 constexpr std::uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
 constexpr std::uint64_t kFileTimeTicksPerSecond = 10000000ull;
-
-HKEY rootKey(RegRoot root) {
-    return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-class Key {
-  public:
-    Key() = default;
-    ~Key() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-
-    bool open(HKEY root, const std::string& name, REGSAM access) {
-        return RegOpenKeyExA(root, name.c_str(), 0, access, &key_) == ERROR_SUCCESS;
-    }
-    bool create(HKEY root, const std::string& name) {
-        return RegCreateKeyExA(root, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) ==
-               ERROR_SUCCESS;
-    }
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 class Win32InputFile final : public InputFile {
   public:
@@ -70,11 +44,6 @@ class Win32InputFile final : public InputFile {
   private:
     HANDLE file_;
 };
-
-std::uint64_t unixSecondsOf(const FILETIME& time) {
-    std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    return ticks < kUnixEpochAsFileTime ? 0 : (ticks - kUnixEpochAsFileTime) / kFileTimeTicksPerSecond;
-}
 
 } // namespace
 
@@ -126,49 +95,22 @@ std::optional<std::string> Win32Discovery::longPathName(const std::string& path)
 }
 
 std::optional<std::string> Win32Discovery::commonAppDataFolder() {
-    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    for (const char* libraryName : {"shfolder.dll", "shell32.dll"}) {
-        HMODULE library = LoadLibraryA(libraryName);
-        auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
-        if (getFolderPath != nullptr) {
-            char path[MAX_PATH + 1] = {};
-            HRESULT result = getFolderPath(nullptr, kCommonAppDataFolder, nullptr, 0, path);
-            FreeLibrary(library);
-            if (result != S_OK)
-                return std::nullopt;
-            return std::string(path, strnlen(path, MAX_PATH));
-        }
-        if (library != nullptr)
-            FreeLibrary(library);
-    }
-    return std::nullopt;
+    return shellFolderPath(kCommonAppDataFolder);
 }
 
 std::optional<DiscoveryPorts::RegistryValue> Win32Discovery::queryRegistryValue(RegRoot root,
                                                                                 const std::string& key,
                                                                                 const std::string& value,
                                                                                 std::size_t maxBytes) {
-    if (maxBytes == 0 || maxBytes > 0x7FFFFFFF)
+    std::optional<win32::RegistryValue> read = readRegistryValue(rootKey(root), key, value, maxBytes);
+    if (!read)
         return std::nullopt;
-    Key opened;
-    if (!opened.open(rootKey(root), key, KEY_QUERY_VALUE))
-        return std::nullopt;
-    std::string buffer(maxBytes, '\0');
-    DWORD size = static_cast<DWORD>(maxBytes);
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(opened.get(), value.empty() ? nullptr : value.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    RegistryValue result;
-    result.type = type;
-    result.size = size;
-    result.text.assign(buffer.data(), strnlen(buffer.data(), std::min<std::size_t>(size, maxBytes)));
-    return result;
+    return RegistryValue{read->type, read->size, std::move(read->text)};
 }
 
 bool Win32Discovery::setRegistryString(RegRoot root, const std::string& key, const std::string& value,
                                        const std::string& text) {
-    Key opened;
+    RegistryKey opened;
     if (!opened.create(rootKey(root), key))
         return false;
     return RegSetValueExA(opened.get(), value.empty() ? nullptr : value.c_str(), 0, REG_SZ,
@@ -178,8 +120,8 @@ bool Win32Discovery::setRegistryString(RegRoot root, const std::string& key, con
 
 std::optional<std::vector<std::string>> Win32Discovery::registryValueNames(RegRoot root,
                                                                            const std::string& key) {
-    Key opened;
-    if (!opened.open(rootKey(root), key, KEY_READ))
+    RegistryKey opened(rootKey(root), key, KEY_READ);
+    if (!opened)
         return std::nullopt;
     std::vector<std::string> names;
     for (DWORD index = 0;; ++index) {
@@ -200,16 +142,7 @@ std::optional<CalendarTime> Win32Discovery::localTime(std::uint64_t unixSeconds)
     SYSTEMTIME parts;
     if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &parts))
         return std::nullopt;
-    CalendarTime time;
-    time.year = parts.wYear;
-    time.month = parts.wMonth;
-    time.day = parts.wDay;
-    time.hour = parts.wHour;
-    time.minute = parts.wMinute;
-    time.second = parts.wSecond;
-    time.milliseconds = parts.wMilliseconds;
-    time.weekday = parts.wDayOfWeek;
-    return time;
+    return calendarOf(parts);
 }
 
 std::optional<std::string> Win32Discovery::diskScanListFile() {

@@ -63,7 +63,6 @@ class Win32SystemInfo final : public SystemInfo {
     bool isWow64() override;
     bool screenReaderRunning() override;
     std::uint32_t driveType(const std::string& root) override;
-    std::optional<std::uint64_t> freeBytes(const std::string& root) override;
     std::uint32_t lastError() override;
     std::string errorText(std::uint32_t code) override;
 };

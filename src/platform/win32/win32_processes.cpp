@@ -1,6 +1,7 @@
 // Processes and named kernel objects.
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <cstring>
 #include <vector>
@@ -43,7 +44,7 @@ HANDLE toHandle(std::uintptr_t handle) {
 
 HMODULE advapi32() {
     // Linked anyway, so this only takes another reference; it is never freed.
-    return LoadLibraryA("advapi32.dll");
+    return loadSystemLibrary("advapi32.dll");
 }
 
 // A copy of our own token that carries the given integrity level, or null. Every function

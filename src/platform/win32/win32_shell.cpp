@@ -1,6 +1,7 @@
 // Shell and COM, the machine's power, and the service control manager.
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <objbase.h>
 #include <objidl.h>
@@ -65,22 +66,7 @@ std::wstring widePath(const std::string& path) {
 } // namespace
 
 std::optional<std::string> Win32Shell::programFilesFolder() {
-    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
-    for (const char* libraryName : {"shfolder.dll", "shell32.dll"}) {
-        HMODULE library = LoadLibraryA(libraryName);
-        auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
-        if (getFolderPath != nullptr) {
-            char path[MAX_PATH + 1] = {};
-            HRESULT result = getFolderPath(nullptr, kProgramFilesFolder, nullptr, 0, path);
-            FreeLibrary(library);
-            if (result != S_OK)
-                return std::nullopt;
-            return std::string(path, strnlen(path, MAX_PATH));
-        }
-        if (library != nullptr)
-            FreeLibrary(library);
-    }
-    return std::nullopt;
+    return shellFolderPath(kProgramFilesFolder);
 }
 
 bool Win32Shell::createShortcut(const std::string& link, const std::string& target,
@@ -200,7 +186,7 @@ void Win32ServiceControl::load() {
         return;
     loaded_ = true;
     // Stays loaded for the life of the process.
-    HMODULE library = LoadLibraryA("advapi32.dll");
+    HMODULE library = loadSystemLibrary("advapi32.dll");
     openSCManager_ = procAddress<OpenSCManagerFn>(library, "OpenSCManagerA");
     openService_ = procAddress<OpenServiceFn>(library, "OpenServiceA");
     startService_ = procAddress<StartServiceFn>(library, "StartServiceA");

@@ -1,6 +1,7 @@
 // Facts about the machine, the registry and the clock.
 
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <intrin.h>
 
@@ -31,44 +32,6 @@ template <typename Fill> std::string filledText(Fill fill) {
         buffer.assign(std::min<DWORD>(std::max<DWORD>(length + 1, capacity * 2), kLongestPath), '\0');
     }
 }
-
-CalendarTime calendar(const SYSTEMTIME& t) {
-    CalendarTime c;
-    c.year = t.wYear;
-    c.month = t.wMonth;
-    c.day = t.wDay;
-    c.hour = t.wHour;
-    c.minute = t.wMinute;
-    c.second = t.wSecond;
-    c.milliseconds = t.wMilliseconds;
-    c.weekday = t.wDayOfWeek;
-    return c;
-}
-
-HKEY rootKey(RegRoot root) {
-    return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-}
-
-// An open registry key, closed on every path out.
-class OpenKey {
-  public:
-    OpenKey(RegRoot root, const std::string& key, REGSAM access) {
-        if (RegOpenKeyExA(rootKey(root), key.c_str(), 0, access, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~OpenKey() {
-        if (key_ != nullptr)
-            RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 } // namespace
 
@@ -167,13 +130,6 @@ std::uint32_t Win32SystemInfo::driveType(const std::string& root) {
     return GetDriveTypeA(root.c_str());
 }
 
-std::optional<std::uint64_t> Win32SystemInfo::freeBytes(const std::string& root) {
-    ULARGE_INTEGER available;
-    if (!GetDiskFreeSpaceExA(root.c_str(), &available, nullptr, nullptr))
-        return std::nullopt;
-    return available.QuadPart;
-}
-
 std::uint32_t Win32SystemInfo::lastError() {
     return GetLastError();
 }
@@ -192,34 +148,22 @@ std::string Win32SystemInfo::errorText(std::uint32_t code) {
 }
 
 bool Win32Registry::keyExists(RegRoot root, const std::string& key) {
-    return static_cast<bool>(OpenKey(root, key, KEY_READ));
+    return static_cast<bool>(RegistryKey(rootKey(root), key, KEY_READ));
 }
 
 std::optional<std::string> Win32Registry::readString(RegRoot root, const std::string& key,
                                                      const std::string& value, std::size_t maxBytes) {
-    if (maxBytes == 0 || maxBytes > 0x7FFFFFFF)
-        return std::nullopt;
-    OpenKey opened(root, key, KEY_QUERY_VALUE);
-    if (!opened)
-        return std::nullopt;
-    std::string buffer(maxBytes, '\0');
-    DWORD size = static_cast<DWORD>(maxBytes);
-    DWORD type = REG_NONE;
-    if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                         &size) != ERROR_SUCCESS)
-        return std::nullopt;
+    std::optional<RegistryValue> read = readRegistryValue(rootKey(root), key, value, maxBytes);
     // A value stored without its terminating NUL can fill the buffer to the last byte: that
     // text does not fit the buffer, just as a longer one does not.
-    std::size_t length = strnlen(buffer.data(), std::min<std::size_t>(size, maxBytes));
-    if (length >= maxBytes)
+    if (!read || read->text.size() >= maxBytes)
         return std::nullopt;
-    buffer.resize(length);
-    return buffer;
+    return std::move(read->text);
 }
 
 std::optional<std::uint32_t> Win32Registry::readDword(RegRoot root, const std::string& key,
                                                       const std::string& value) {
-    OpenKey opened(root, key, KEY_QUERY_VALUE);
+    RegistryKey opened(rootKey(root), key, KEY_QUERY_VALUE);
     if (!opened)
         return std::nullopt;
     DWORD data = 0;
@@ -233,7 +177,7 @@ std::optional<std::uint32_t> Win32Registry::readDword(RegRoot root, const std::s
 }
 
 std::optional<std::vector<std::string>> Win32Registry::subKeys(RegRoot root, const std::string& key) {
-    OpenKey opened(root, key, KEY_ENUMERATE_SUB_KEYS);
+    RegistryKey opened(rootKey(root), key, KEY_ENUMERATE_SUB_KEYS);
     if (!opened)
         return std::nullopt;
     std::vector<std::string> names;
@@ -251,7 +195,7 @@ std::optional<std::vector<std::string>> Win32Registry::subKeys(RegRoot root, con
 }
 
 bool Win32Registry::deleteValue(RegRoot root, const std::string& key, const std::string& value) {
-    OpenKey opened(root, key, KEY_SET_VALUE);
+    RegistryKey opened(rootKey(root), key, KEY_SET_VALUE);
     return opened && RegDeleteValueA(opened.get(), value.c_str()) == ERROR_SUCCESS;
 }
 
@@ -263,13 +207,13 @@ std::uint64_t Win32Clock::unixSeconds() {
 CalendarTime Win32Clock::utcNow() {
     SYSTEMTIME now;
     GetSystemTime(&now);
-    return calendar(now);
+    return calendarOf(now);
 }
 
 CalendarTime Win32Clock::localNow() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    return calendar(now);
+    return calendarOf(now);
 }
 
 std::uint32_t Win32Clock::tickCount() {

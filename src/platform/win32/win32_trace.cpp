@@ -46,6 +46,9 @@ WindowHandle Win32TraceTransport::createSender() {
 }
 
 bool Win32TraceTransport::send(WindowHandle monitor, WindowHandle sender, const std::string& line) {
+    // A caller traces its failure and then the error of the failed call: the send must
+    // leave that error as it found it.
+    const DWORD callersError = GetLastError();
     if (line.size() >= MAXDWORD)
         return true; // cannot be described by the wire record; dropped like a line to a closed viewer
     COPYDATASTRUCT record;
@@ -57,10 +60,10 @@ bool Win32TraceTransport::send(WindowHandle monitor, WindowHandle sender, const 
     LRESULT sent =
         SendMessageTimeoutA(reinterpret_cast<HWND>(monitor), WM_COPYDATA, static_cast<WPARAM>(sender),
                             reinterpret_cast<LPARAM>(&record), SMTO_NORMAL, kSendTimeoutMs, &answer);
-    if (sent == 0 && GetLastError() == ERROR_TIMEOUT)
-        return false;
+    const bool timedOut = sent == 0 && GetLastError() == ERROR_TIMEOUT;
+    SetLastError(callersError);
     // A viewer that has closed makes the call fail at once: silently, as with a plain send.
-    return true;
+    return !timedOut;
 }
 
 } // namespace zov::win32
