@@ -55,12 +55,18 @@ class ChecksTestCase(SetupTestCase):
     # -- answering prompts -----------------------------------------------------------------------
     def answer_boxes(self, run, decide, timeout=120):
         """Until the setup ends: finds each message box (and the resume dialog), reads its
-        text, and presses the button that decide(text) names. Returns the texts in order."""
+        text, and presses the button that decide(text) names; on the welcome page it chooses
+        New Member. Returns the texts in order."""
         seen = []
         ui = UiDriver(self.prefix).start()
         try:
             deadline = time.monotonic() + timeout
             while run.running() and time.monotonic() < deadline:
+                ok, welcome = ui.try_call("wait", PAGE["welcome"], 0)
+                if ok:
+                    ui.try_call("click", "@" + welcome, 1060)
+                    ui.try_call("gone", "@" + welcome, 10000)
+                    continue
                 for selector, text_id in ((MESSAGE_BOX, 0xFFFF), (PAGE["resume"], 1089)):
                     ok, hwnd = ui.try_call("wait", selector, 0)
                     if not ok:

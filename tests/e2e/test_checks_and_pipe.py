@@ -69,7 +69,6 @@ class ChecksUnderWine(ChecksTestCase):
     def test_disk_space_error_then_next_runs_the_engine_again(self):
         control = self.engine_control(skip_install=1, result=2)
         run = self.setup_exe("-t", timeout=120, background=True)
-        self.new_member()
 
         def decide(text):
             if text.startswith("Disk Space Check"):
