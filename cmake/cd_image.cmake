@@ -12,3 +12,14 @@ add_custom_target(cd ALL
   COMMENT "Staging the CD image in ${ZOV_CD}"
   VERBATIM)
 add_dependencies(cd setup comp01 client_dad client_wzov)
+
+# The programs that run from the CD import only libraries the system takes from its own folder.
+add_test(NAME cd_import_tables
+  COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP}
+          "-DFILES=${ZOV_CD}/setup.exe,${ZOV_CD}/comp01.000,${ZOV_CD}/payload/DAD.exe,${ZOV_CD}/payload/wzov.exe,${ZOV_BIN}/progupd.dll,${ZOV_BIN}/FlashSetup.exe"
+          -P ${CMAKE_SOURCE_DIR}/tests/win32/check_imports.cmake)
+
+if(NOT ZOV_TEST_HOOKS)
+  add_test(NAME cd_image_release
+    COMMAND ${CMAKE_COMMAND} -DCD=${ZOV_CD} -DSYMBOLS=${ZOV_SYMBOLS} -P ${CMAKE_SOURCE_DIR}/cmake/check_cd.cmake)
+endif()

@@ -6,7 +6,7 @@ file(GLOB ZOV_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/main/*.cpp $
 set(ZOV_BIN ${CMAKE_BINARY_DIR}/bin)
 set(ZOV_PROGUPD ${ZOV_BIN}/progupd.dll)
 
-set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 gdi32 version)
+set(ZOV_SETUP_LIBS ole32 oleaut32 uuid shell32 shlwapi comctl32 advapi32 user32 gdi32)
 
 # The real machine: every port implemented with the Win32 API.
 add_library(zov_win32_ports STATIC ${ZOV_PORT_SOURCES})
@@ -43,8 +43,11 @@ function(zov_setup_executable name with_component)
 endfunction()
 
 zov_setup_executable(setup ON)
-# A copy without the progress module, for the damaged-installation test only.
-zov_setup_executable(setup_nocomponent OFF)
+zov_ship(setup)
+if(ZOV_TEST_HOOKS)
+  # A copy without the progress module, for the damaged-installation test only.
+  zov_setup_executable(setup_nocomponent OFF)
+endif()
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 
 include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
-# Builds the CD image and runs a silent install of it under Wine in a fresh prefix
-# (build/demo/), with the Trace Monitor stand-in capturing the trace. Prints the exit code,
-# the installed files, the install history record and the trace. Safe to re-run.
+# Builds the release CD image (the win64-release preset: what a distributor ships) and runs a
+# silent install of it under Wine in a fresh prefix (build/demo/), with the Trace Monitor
+# capturing the trace. Prints the exit code, the installed files, the install history record
+# and the trace. Safe to re-run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
 scripts/deps.sh
 
-echo "== building the win64 preset (setup.exe, tools, CD image)"
-cmake --preset win64 >/dev/null
-cmake --build --preset win64 -j"${ZOV_JOBS:-2}" >/dev/null
+echo "== building the win64-release preset (the CD image and the Trace Monitor)"
+cmake --preset win64-release >/dev/null
+cmake --build --preset win64-release -j"${ZOV_JOBS:-2}" >/dev/null
 
-bin=$repo/build/win64/bin
-cd_image=$repo/build/win64/cd
+bin=$repo/build/win64-release/bin
+cd_image=$repo/build/win64-release/cd
 demo=$repo/build/demo
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
 

@@ -93,8 +93,11 @@ std::string CommandLineParser::argumentAfter(std::size_t pos, const std::string&
 }
 
 bool CommandLineParser::storeArgument(const std::string& name, const std::string& argument) {
-    if (argument.size() >= kArgumentBuffer) {
-        // Cutting a path could send the install somewhere nobody asked for.
+    // Cutting a path could send the install somewhere nobody asked for. A line end (only a
+    // quoted argument can hold one) is in no path or screen name, and in install.ini it
+    // would start a key or section of its own.
+    if (argument.size() >= kArgumentBuffer ||
+        argument.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
         table_.erase(name);
         return false;
     }

@@ -38,7 +38,8 @@ class CommandLineParser {
     virtual bool handleDashSwitch(std::size_t pos, const std::string& token) = 0;
 
     void storeFlag(const std::string& name) { table_[name] = Entry{true, {}}; }
-    // Drops the switch when the argument does not fit its buffer (see docs/architecture.md).
+    // Drops the switch when the argument does not fit its buffer (see docs/architecture.md)
+    // or holds a line end.
     bool storeArgument(const std::string& name, const std::string& argument);
     std::string argumentAfter(std::size_t pos, const std::string& token) const;
 

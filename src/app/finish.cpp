@@ -3,6 +3,7 @@
 
 #include "companions/environment.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -87,6 +88,7 @@ void InstallerApp::restartExit(std::uint32_t code) {
 }
 
 void InstallerApp::exitProcess(std::uint32_t code) {
+    machine_.shell.settle(); // the association notice may still be under way
     if (trace_.on()) {
         trace_.printf("Exiting, %ld", static_cast<long>(static_cast<std::int32_t>(code)));
         trace_.time();
@@ -130,6 +132,7 @@ void InstallerApp::cleanUp() {
 }
 
 bool InstallerApp::removeRetryShortcutIn(const std::optional<std::string>& folder) {
+    machine_.shell.settle();
     if (!folder)
         return false;
     for (const std::string& link : machine_.files.find(*folder + "\\*.lnk")) {
@@ -159,14 +162,18 @@ void InstallerApp::postInstall() {
     removeCommonRetryShortcut();
 }
 
-void InstallerApp::launchClient(const std::string& commandLine) {
+void InstallerApp::launchClient(const std::string& program) {
+    // The client lives under "Program Files": started by its bare path, a planted
+    // "C:\\Program.exe" would run with our rights.
+    const ProcessStart what{program, ""};
+    const std::string commandLine = what.commandLine();
     ProcessHandle client;
     bool started = false;
     std::uint32_t error = 0; // of the failed start, taken before any trace line
     if (os_.vista()) {
         trace_.printf("OS : Vista ");
         if (StartService(machine_.services, machine_.clock, trace_, "ZOV ACS")) {
-            auto outcome = machine_.processes.startAsStandardUser(commandLine, true, client);
+            auto outcome = machine_.processes.startAsStandardUser(what, true, client);
             error = machine_.system.lastError();
             if (outcome != Processes::StandardUserStart::NoCreateProcessAsUser)
                 trace_.printf("CreateProcessAsUser SuccessFull\n");
@@ -177,7 +184,7 @@ void InstallerApp::launchClient(const std::string& commandLine) {
             started = outcome == Processes::StandardUserStart::Started;
         }
     } else {
-        client = machine_.processes.start(commandLine, true);
+        client = machine_.processes.start(what, true);
         started = static_cast<bool>(client);
         error = machine_.system.lastError();
     }
@@ -196,8 +203,7 @@ void InstallerApp::launchClient(const std::string& commandLine) {
     const std::string splashClass = names::kClientSplashClass;
     bool seen = false;
     for (int pass = 0; pass < 400; ++pass) {
-        machine_.windows.pumpMessages();
-        machine_.clock.sleep(50);
+        pumpFor(machine_.windows, machine_.clock, 50);
         bool present = machine_.windows.findWindow(&splashClass, nullptr) != 0;
         if (seen && !present)
             break;

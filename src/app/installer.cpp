@@ -5,6 +5,7 @@
 #include "checks/system_checks.h"
 #include "companions/flash.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 
 #include <algorithm>
 #include <cctype>
@@ -56,8 +57,11 @@ bool InstallerApp::onFrameMessage(std::uint32_t message, std::uintptr_t wParam, 
 }
 
 void InstallerApp::run(const std::string& line) {
-    // Stage 2.
+    // Stage 2. The switches that make a run silent count from here on: no box may wait for
+    // a person, not even one from before the session values are made.
     commandLine_.parse(line);
+    session_.silent =
+        commandLine_.has("/s") || commandLine_.has("/x") || commandLine_.has("-?") || commandLine_.has("-j");
     // Stage 3.
     trace_.start(0);
     if (trace_.on()) {
@@ -119,6 +123,7 @@ void InstallerApp::run(const std::string& line) {
     machine_.windows.pumpMessages();
     if (session_.installPhase == 2)
         machine_.kernel.createSignalledEvent(names::kCoordinatorReadyEvent);
+    machine_.shell.settle();
     trace_.printf("System checks complete");
     // Stage 12.
     installerMutex_ = machine_.kernel.createMutex(names::kInstallerMutex);
@@ -361,8 +366,9 @@ void InstallerApp::createRetryShortcut() {
     std::optional<std::string> folder = retryShortcutFolder();
     if (!folder || !machine_.files.exists(session_.installerPath))
         return;
-    machine_.shell.createShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
-                                  stringAt(2));
+    // Saved beside the checks that follow; whatever removes it, or ends the run, waits first.
+    machine_.shell.startShortcut(*folder + "\\" + stringAt(1289) + ".lnk", session_.installerPath,
+                                 stringAt(2));
 }
 
 void InstallerApp::writeAddOnChoice() {
@@ -424,8 +430,8 @@ void InstallerApp::runCoordinated() {
     session_.installType = 'A';
     machine_.windows.sendMessage(session_.frame, msg::InitProgress, 0, 0);
     machine_.windows.sendMessage(session_.frame, msg::ShowProgress, 0, 0);
-    while (!frameLogic_->coordinationAnswered())
-        machine_.windows.pumpMessages();
+    // The answer comes as a message from the coordinating process: sleep until it does.
+    pumpUntil(machine_.windows, [this] { return frameLogic_->coordinationAnswered(); });
     setDdeq();
     if (frameLogic_->coordinationCancel()) {
         session_.engineResult = '3';

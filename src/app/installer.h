@@ -86,7 +86,7 @@ class InstallerApp final : public Finisher {
     bool removeCommonRetryShortcut();
     void postInstall();
     void deleteScreenNameCookie();
-    void launchClient(const std::string& commandLine);
+    void launchClient(const std::string& program);
     void releaseInstallerMutex();
     void endWindows();
     void restartWindows();

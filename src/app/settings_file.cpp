@@ -13,7 +13,7 @@ std::string letter(char c) {
 } // namespace
 
 int SettingsFile::write(const InstallSession& s) {
-    std::vector<std::pair<const char*, std::string>> keys = {
+    std::vector<std::pair<std::string, std::string>> keys = {
         {"MAINDIR", s.installDirectory},
         {"OLDDIR", s.upgradeDirectory},
         {"VERSION", s.version},
@@ -47,11 +47,9 @@ int SettingsFile::write(const InstallSession& s) {
     keys.emplace_back("DESKBAR", letter(s.deskBar));
     keys.emplace_back("64BIT", letter(s.is64Bit));
 
-    for (const auto& [key, value] : keys)
-        profile_.writeString(path_, "enter", key, value);
-    // An earlier run of this session may have used a screen name this one does not.
-    if (!s.useScreenName)
-        profile_.deleteKey(path_, "enter", "BRANDSN");
+    // One write of the file rather than one per key (each rewrites the whole file); a key
+    // an earlier run left in [enter] does not survive either.
+    profile_.writeSection(path_, "enter", keys);
     // No result of an earlier run may survive into this one.
     profile_.deleteSection(path_, "exit");
     profile_.flush();

@@ -254,7 +254,9 @@ void DiskSpace::walkOld(const std::string& directory, std::uint64_t now, bool re
             continue;
         const std::string path = directory + "\\" + entry.name;
         if (entry.directory) {
-            if (depth >= kMaxDepth)
+            // A junction planted in the user's folder could lead an elevated walk to delete
+            // old files anywhere on the disk.
+            if (entry.link || depth >= kMaxDepth)
                 continue;
             walkOld(path, now, remove, bytes, depth + 1);
             if (remove) {

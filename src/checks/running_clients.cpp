@@ -3,6 +3,7 @@
 #include "run/text.h"
 #include "protocol/contract.h"
 #include "protocol/pipe_wire.h"
+#include "platform/message_waits.h"
 
 #include <memory>
 
@@ -22,6 +23,8 @@ const char* const kClientKeys[] = {
 };
 constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kAccessDenied = 5;
+// All access as Windows 2000 and XP know it: they refuse the newer systems' 0x1FFFFF.
+constexpr std::uint32_t kProcessAllAccess = 0x1F0FFF;
 constexpr std::uint32_t kAppWindowMask = 0x10CA0000; // visible, caption, system menu, minimise box
 constexpr int kListedApplications = 10;
 using pipe::kCommandTitle;
@@ -151,7 +154,7 @@ ProcessHandle RunningClients::findClientProcess(const std::string& name) {
             continue;
         for (const ModuleEntry& module : *modules)
             if (equalsNoCase(module.name, name) && equalsNoCase(module.path, expected))
-                return probe.openProcess(process.pid);
+                return probe.openProcess(process.pid, kProcessAllAccess);
     }
     return {};
 }
@@ -294,8 +297,8 @@ int RunningClients::ShutdownClient() {
     bool nudged = false;
     bool first = true;
     for (int counter = kShutdownPasses;;) {
-        m.clock.sleep(100);
-        m.windows.pumpMessages();
+        // Poll replies are answered as they come, and the pass keeps its 100 ms.
+        pumpFor(m.windows, m.clock, 100);
         --counter;
         bool openable = false;
         const bool mutex = mutexPresent(mutexName, openable);

@@ -116,8 +116,10 @@ bool ParseTimeStamp(const std::string& text, std::tm& out) {
 }
 
 bool CCookieStore::keep(const std::string& value) {
-    // An empty value names no screen name; a longer one would not fit the value buffer.
-    if (value.empty() || value.size() >= kValueSize)
+    // An empty value names no screen name; a longer one would not fit the value buffer; a
+    // line end is in no screen name, and in install.ini it would start a line of its own.
+    if (value.empty() || value.size() >= kValueSize ||
+        value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
         return false;
     value_ = value;
     return true;

@@ -129,20 +129,22 @@ bool FlashCompanion::installFromCd() {
     const std::string setupFolder = module.substr(0, slash + 1);
     const std::string compsIni = setupFolder + "\\comps.ini";
     std::string target = m_.profile.readString(compsIni, "mflash", "target", "", kCompsValueBuffer);
-    if (target.empty())
+    // A quote names no file: inside the quoted program path it would end the path early and
+    // start another program of this folder with the rest as its arguments.
+    if (target.empty() || target.find('"') != std::string::npos)
         return false;
     target = FlashInstallerTarget(target);
     std::string params = m_.profile.readString(compsIni, "mflash", "params", "", kCompsValueBuffer);
     if (params.empty())
         params = "/Q";
 
-    const std::string commandLine = "\"" + setupFolder + "\\" + target + "\" " + params;
-    trace_.printf("%s", commandLine.c_str());
+    const ProcessStart installerStart{setupFolder + "\\" + target, params};
+    trace_.printf("%s", installerStart.commandLine().c_str());
 
     bool succeeded = false;
     // The error is taken where the step failed: the trace lines that follow may change it.
     std::uint32_t error = 0;
-    ProcessHandle installer = m_.companions.startDetached(commandLine);
+    ProcessHandle installer = m_.companions.startDetached(installerStart);
     if (!installer) {
         error = m_.system.lastError();
     } else {

@@ -97,7 +97,10 @@ std::string CInstallHistory::now() {
 }
 
 void CInstallHistory::SetValue(const std::string& key, const std::string& text) {
-    ports_.profile.writeString(path_, currentSection(), key, text);
+    if (staged_ != nullptr)
+        staged_->emplace_back(key, text);
+    else
+        ports_.profile.writeString(path_, currentSection(), key, text);
 }
 
 void CInstallHistory::SetValueLong(const std::string& key, std::int32_t value) {
@@ -122,14 +125,20 @@ void CInstallHistory::StartNew() {
         ports_.profile.deleteSection(path_, records.first);
 
     section_ = recordName(records.greatest + 1);
+    // The record's first keys go out in one write of the file, not one write each.
+    std::vector<std::pair<std::string, std::string>> keys;
+    staged_ = &keys;
     SetValue("vr", version_);
-    if (records.count == 0)
-        ports_.files.setHidden(path_);
     SetValue("pd", build_);
     SetValue("cc", "1");
     writeSystemKeys();
     SetValue("qi", "0");
     SetValue("ut1", now());
+    staged_ = nullptr;
+    ports_.profile.writeSection(path_, section_, keys);
+    // Hidden only once the write above has made the file.
+    if (records.count == 0)
+        ports_.files.setHidden(path_);
     open_ = true;
 }
 

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zov {
 
@@ -69,6 +71,8 @@ class CInstallHistory {
     bool open_ = false;
     unsigned pendingEvent_ = 0;
     std::uint64_t pendingSince_ = 0;
+    // While a record is started, its keys are gathered here and written together.
+    std::vector<std::pair<std::string, std::string>>* staged_ = nullptr;
 };
 
 } // namespace zov

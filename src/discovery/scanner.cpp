@@ -260,7 +260,7 @@ bool ClientScanner::askToGoOn(const char* question, const char* runQuestion) {
         return true;
     if (run_.prompts.question(runQuestion)) {
         std::string program = bestFolder_ + "\\" + run_.m.strings.get(kClientProgramString);
-        ProcessHandle client = run_.m.processes.start("\"" + program + "\"", false);
+        ProcessHandle client = run_.m.processes.start({program, ""}, false);
         if (client)
             run_.m.processes.close(client);
     }

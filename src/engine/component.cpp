@@ -1,5 +1,7 @@
 #include "engine/component.h"
 
+#include "platform/message_waits.h"
+
 #include <algorithm>
 
 namespace zov {
@@ -29,14 +31,6 @@ std::uint32_t CComponent::GetSize(RunContext& run) {
     if (!run.m.resources.find(resourceNumber_))
         endDamaged(run, "CComponent::Write() -- FindResource() failed\n");
     return static_cast<std::uint32_t>(run.m.resources.size(resourceNumber_) / 1024);
-}
-
-void CComponent::pumpFor(RunContext& run, std::uint32_t milliseconds) {
-    std::uint32_t start = run.m.clock.tickCount();
-    do {
-        run.m.windows.pumpMessages();
-        run.m.clock.sleep(50);
-    } while (run.m.clock.tickCount() - start < milliseconds);
 }
 
 void CComponent::reportDiskFull(RunContext& run) {
@@ -107,7 +101,7 @@ int CComponent::Write(RunContext& run, const std::string& path) {
     filePath_ = target;
 
     trace.printf("writing %d bytes...", static_cast<int>(size));
-    pumpFor(run, 500);
+    pumpFor(run.m.windows, run.m.clock, 500);
     const std::size_t piecesPerPump = size / 51200 + 1;
     std::size_t writtenBytes = 0, pieces = 0;
     while (writtenBytes < size) {

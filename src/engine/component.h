@@ -27,7 +27,6 @@ class CComponent {
 
   private:
     void endDamaged(RunContext& run, const char* failedStep);
-    void pumpFor(RunContext& run, std::uint32_t milliseconds);
     void reportDiskFull(RunContext& run);
 
     std::uint16_t resourceNumber_;

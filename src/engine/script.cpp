@@ -18,14 +18,12 @@ bool CScript::setArguments(const std::string& arguments) {
 }
 
 std::string CScript::commandLine() const {
-    if (arguments_.empty())
-        return "\"" + programPath_ + "\"";
-    return "\"" + programPath_ + "\" " + arguments_;
+    return ProcessStart{programPath_, arguments_}.commandLine();
 }
 
 char CScript::Execute(RunContext& run, const std::string& settingsFile) {
     run.trace.printf("CScript:Execute() - CreateProcess() creating script process");
-    ProcessHandle engine = run.m.processes.start(commandLine(), false);
+    ProcessHandle engine = run.m.processes.start({programPath_, arguments_}, false);
     if (!engine) {
         const std::uint32_t error = run.m.system.lastError(); // before the trace line can change it
         if (run.trace.on()) {
@@ -37,10 +35,11 @@ char CScript::Execute(RunContext& run, const std::string& settingsFile) {
             "This copy of ZOV cannot be installed because an installation file is missing or damaged.");
         run.fail(2);
     }
-    // Wait without a time limit, keeping the frame alive for the engine's progress messages.
+    // Wait without a time limit, keeping the frame alive for the engine's progress messages:
+    // the engine waits for the answer to each one, so the wait wakes for every message.
     while (!run.m.processes.hasEnded(engine)) {
         run.m.windows.pumpMessages();
-        run.m.clock.sleep(50);
+        run.m.windows.waitForMessage(50, &engine);
     }
     run.m.processes.close(engine);
     std::string rc = run.m.profile.readString(settingsFile, "exit", "rc", "", 2048);

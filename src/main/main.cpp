@@ -3,18 +3,20 @@
 #include "app/installer.h"
 #include "diag/win32/crash_handler.h"
 #include "platform/win32/win32_machine.h"
+#include "platform/win32/win32_util.h"
 #include "ui/win32/frame_window.h"
 #include "ui/win32/page_host.h"
 #include "ui/win32/resume_dialog.h"
 
 #include <windows.h>
-#include <ole2.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    // Keep the current folder (a download folder, a CD) out of the DLL search path.
-    SetDllDirectoryA("");
+    // Before anything can load a library: never one planted in a download folder or on a CD.
+    zov::win32::restrictLibrarySearch();
     zov::win32::CrashForTestsIfAsked(); // test builds only
-    OleInitialize(nullptr);
+    // OLE is not entered here: entering it makes a hidden window and costs a silent run tens
+    // of milliseconds for nothing. Whatever first hosts a control (the movie, the consent
+    // page) enters it then; the shell's link calls enter COM for themselves.
 
     static zov::win32::Win32Machine realMachine(instance);
     static zov::Machine machine = realMachine.machine();

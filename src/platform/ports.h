@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zov {
@@ -43,11 +44,16 @@ class ProfileStore {
                              const std::string& value) = 0;
     virtual bool deleteKey(const std::string& file, const std::string& section, const std::string& key) = 0;
     virtual bool deleteSection(const std::string& file, const std::string& section) = 0;
+    // Replaces the keys of a section with these, in this order, in one write of the file
+    // (WritePrivateProfileSectionA). A new section goes at the end of the file.
+    virtual bool writeSection(const std::string& file, const std::string& section,
+                              const std::vector<std::pair<std::string, std::string>>& keys) = 0;
     // The all-null write that flushes the profile cache.
     virtual void flush() = 0;
     // A read into a buffer of bufferSize bytes: at most bufferSize - 1 characters come back.
-    virtual std::string readString(const std::string& file, const std::string& section, const std::string& key,
-                                   const std::string& defaultValue, std::size_t bufferSize) = 0;
+    virtual std::string readString(const std::string& file, const std::string& section,
+                                   const std::string& key, const std::string& defaultValue,
+                                   std::size_t bufferSize) = 0;
     // Section names in file order, as far as they fit a buffer of bufferSize bytes.
     virtual std::vector<std::string> sectionNames(const std::string& file, std::size_t bufferSize) = 0;
 };
@@ -87,7 +93,8 @@ class SystemInfo {
     virtual std::uint32_t processorCount() = 0;
     virtual std::uint64_t physicalMemoryBytes() = 0;
     // Architecture, level and revision as GetSystemInfo reports them.
-    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level, std::uint32_t& revision) = 0;
+    virtual void processorIdentity(std::uint32_t& architecture, std::uint32_t& level,
+                                   std::uint32_t& revision) = 0;
     virtual std::uint32_t measureCpuMhz() = 0; // the one-second time-stamp counter measurement
     virtual bool isWow64() = 0;
     virtual bool screenReaderRunning() = 0;
@@ -103,8 +110,8 @@ class Registry {
     virtual ~Registry() = default;
     virtual bool keyExists(RegRoot root, const std::string& key) = 0;
     // A string value read into a buffer of maxBytes; nullopt when key or value cannot be read.
-    virtual std::optional<std::string> readString(RegRoot root, const std::string& key, const std::string& value,
-                                                  std::size_t maxBytes = 260) = 0;
+    virtual std::optional<std::string> readString(RegRoot root, const std::string& key,
+                                                  const std::string& value, std::size_t maxBytes = 260) = 0;
     virtual std::optional<std::uint32_t> readDword(RegRoot root, const std::string& key,
                                                    const std::string& value) = 0;
     // Sub-key names in enumeration order; nullopt when the key cannot be opened.
@@ -122,12 +129,25 @@ class Clock {
     virtual void sleep(std::uint32_t milliseconds) = 0;
 };
 
+// A process this program started.
+struct ProcessHandle {
+    std::uintptr_t process = 0;
+    std::uintptr_t thread = 0;
+    explicit operator bool() const { return process != 0; }
+};
+
 // Windows and messages of the UI thread.
 class WindowSystem {
   public:
     virtual ~WindowSystem() = default;
+    static constexpr std::uint32_t kWaitForever = 0xFFFFFFFF;
+
     // One pass of the nested loop: peek, dialog filter, translate, dispatch until empty.
     virtual void pumpMessages() = 0;
+    // Blocks until a message is waiting for this thread (posted, input, or sent from another
+    // thread or process), the process ends (when one is given), or the time is up. Returns at
+    // once when a message is already waiting. It delivers nothing: the next pump does.
+    virtual void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) = 0;
     virtual WindowHandle findWindow(const std::string* windowClass, const std::string* title) = 0;
     virtual bool windowExists(WindowHandle window) = 0;
     virtual std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -138,22 +158,28 @@ class WindowSystem {
     virtual BoxAnswer messageBox(BoxKind kind, const std::string& text, const std::string& caption) = 0;
 };
 
-// A process this program started.
-struct ProcessHandle {
-    std::uintptr_t process = 0;
-    std::uintptr_t thread = 0;
-    explicit operator bool() const { return process != 0; }
+// A program to start. Its full path is handed to the system as the application name, and
+// its command line starts with that path in quotes: no part of a path with blanks in it
+// ("C:\Program Files\...") can ever be taken for a program of its own.
+struct ProcessStart {
+    std::string program;
+    std::string arguments; // after the quoted path and one blank; none when empty
+
+    std::string commandLine() const {
+        const std::string quoted = "\"" + program + "\"";
+        return arguments.empty() ? quoted : quoted + " " + arguments;
+    }
 };
 
 class Processes {
   public:
     virtual ~Processes() = default;
-    // CreateProcessA with the command line; showMaximized sets STARTF_USESHOWWINDOW.
-    virtual ProcessHandle start(const std::string& commandLine, bool showMaximized) = 0;
+    // CreateProcessA; showMaximized sets STARTF_USESHOWWINDOW.
+    virtual ProcessHandle start(const ProcessStart& what, bool showMaximized) = 0;
     // The same with a medium-integrity copy of our token (CreateProcessAsUserA, looked up at
     // run time). The outcome tells the caller which trace lines to write.
     enum class StandardUserStart { NoCreateProcessAsUser, NoToken, Started, Failed };
-    virtual StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    virtual StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                                   ProcessHandle& started) = 0;
     virtual bool hasEnded(const ProcessHandle& process) = 0;
     virtual std::optional<std::uint32_t> exitCode(const ProcessHandle& process) = 0;
@@ -177,10 +203,17 @@ class Shell {
     virtual std::optional<std::string> programFilesFolder() = 0; // SHGetFolderPathA(38)
     virtual bool createShortcut(const std::string& link, const std::string& target,
                                 const std::string& description) = 0;
+    // The same, but the call may return before the link is saved (the real shell saves it on
+    // a worker thread, while the run goes on); settle() waits for it.
+    virtual void startShortcut(const std::string& link, const std::string& target,
+                               const std::string& description) = 0;
     virtual std::optional<std::string> shortcutTarget(const std::string& link) = 0;
     // One SHFileOperationA FO_DELETE of a wildcard pattern, silent, no confirmation.
     virtual bool deletePattern(const std::string& pattern) = 0;
+    // SHChangeNotify(SHCNE_ASSOCCHANGED); it too may still be under way on return.
     virtual void notifyAssociationsChanged() = 0;
+    // Waits until the shell work started above is done.
+    virtual void settle() = 0;
 };
 
 // The machine's power: where a restart leaves the program. Tests replace it with a recorder.
@@ -201,8 +234,8 @@ struct ServiceStatus {
 class ServiceControl {
   public:
     virtual ~ServiceControl() = default;
-    virtual bool available() = 0;     // advapi32 and its five functions were found
-    virtual bool openManager() = 0;   // the manager stays open afterwards
+    virtual bool available() = 0;   // advapi32 and its five functions were found
+    virtual bool openManager() = 0; // the manager stays open afterwards
     virtual bool openService(const std::string& name) = 0;
     // 0 when the start call succeeded, else the last error (1056: already running).
     virtual std::uint32_t start() = 0;

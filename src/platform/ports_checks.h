@@ -86,8 +86,8 @@ class ProcessProbe {
     virtual std::optional<std::vector<ProcessEntry>> processList() = 0;
     virtual std::optional<std::vector<ModuleEntry>> moduleList(std::uint32_t pid) = 0;
     virtual std::uint32_t windowProcess(WindowHandle window) = 0; // 0 when unknown
-    // OpenProcess with all access; closed and terminated through Processes.
-    virtual ProcessHandle openProcess(std::uint32_t pid) = 0;
+    // OpenProcess with the access mask; closed and terminated through Processes.
+    virtual ProcessHandle openProcess(std::uint32_t pid, std::uint32_t access) = 0;
 };
 
 struct TokenGroup {
@@ -133,6 +133,7 @@ struct RecycleBinInfo {
 struct DirectoryEntry {
     std::string name;
     bool directory = false;
+    bool link = false; // a junction or symbolic link (a reparse point)
     std::uint64_t size = 0;
     std::uint64_t modified = 0; // seconds since 1970, 0 when unknown
 };

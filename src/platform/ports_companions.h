@@ -46,9 +46,9 @@ class CompanionSystem {
     // The fixed file information of a file's version resource; nullopt without one.
     virtual std::optional<FileVersionWords> fileVersion(const std::string& path) = 0;
 
-    // CreateProcessA of the command line: no application name, handles not inherited,
-    // DETACHED_PROCESS, shown normally. An empty handle when it could not start.
-    virtual ProcessHandle startDetached(const std::string& commandLine) = 0;
+    // CreateProcessA: handles not inherited, DETACHED_PROCESS, shown normally. An empty
+    // handle when it could not start.
+    virtual ProcessHandle startDetached(const ProcessStart& what) = 0;
     // Waits for the process to end, at most the given time. True when it ended.
     virtual bool waitForExit(const ProcessHandle& process, std::uint32_t milliseconds) = 0;
 

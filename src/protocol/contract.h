@@ -71,6 +71,11 @@ constexpr const char* kSiblingMutex = "_Qtm_AppMutex";
 constexpr const char* kInstallerMutex = "Global\\ZOVInst";
 constexpr const char* kUninstallerMutex = "Global\\ZOVUninst";
 
+// An installed client's entry in win.ini (the setup's strings 1318 and 1319): the folder
+// of the client program.
+constexpr const char* kClientWinIniSection = "WZOV";
+constexpr const char* kClientWinIniAppPath = "AppPath";
+
 // The coordinated run's events.
 constexpr const char* kCoordinatorReadyEvent = "_ZOV_TPI_CI_READY";
 constexpr const char* kCoordinatorStopEvent = "_ZOV_TPI_CI_STOP";
@@ -80,6 +85,9 @@ constexpr const char* kClientControlClass = "_ZOV_EXAPI";
 constexpr const char* kVariantControlClass = "_ZOVT_EXAPI";
 constexpr const char* kClientFrameClass = "ZOV Frame";
 constexpr const char* kClientSplashClass = "_ZOV_Splash";
+// The uninstaller's window (the setup's strings 1374 and 1373 name it too).
+constexpr const char* kUninstallerClass = "GLBSInstall";
+constexpr const char* kUninstallerTitle = "Uninstall ZOV";
 constexpr const char* kTraceMonitorTitle = "Trace Monitor";
 
 } // namespace zov::names

@@ -2,6 +2,7 @@
 #include "ui/frame_logic.h"
 #include "checks/disk_space.h"
 #include "protocol/contract.h"
+#include "platform/message_waits.h"
 #include "run/text.h"
 
 #include <cmath>
@@ -383,10 +384,8 @@ void FrameLogic::onWaitEngineBox() {
                 break;
         if (box != 0) {
             windows.sendMessage(session_.frame, msg::SetMsieBackground, 0, 0);
-            while (windows.windowExists(box)) {
-                clock.sleep(200);
-                windows.pumpMessages();
-            }
+            while (windows.windowExists(box))
+                pumpFor(windows, clock, 200);
             clock.sleep(50);
             break;
         }

@@ -36,9 +36,9 @@ class ChecksTestCase(SetupTestCase):
         return self.mutex_exists("Global\\_ZOV_AppMutex")
 
     # -- probes ----------------------------------------------------------------------------------
-    def probe(self, *args):
+    def probe(self, *args, timeout=60):
         out = os.path.join(self.prefix.work, "probe-%d.txt" % time.monotonic_ns())
-        self.prefix.wine([os.path.join(HELPERS, "probe.exe"), "-out", windows_path(out)] + list(args), timeout=60)
+        self.prefix.wine([os.path.join(HELPERS, "probe.exe"), "-out", windows_path(out)] + list(args), timeout=timeout)
         text = read_text(out)
         if os.path.exists(out):
             os.unlink(out)

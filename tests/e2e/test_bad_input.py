@@ -1,11 +1,20 @@
-"""Hostile command lines and broken surroundings: setup.exe must end with a defined exit
-code, never crash or hang."""
+"""Hostile command lines, broken surroundings and planted files: setup.exe must end with a
+defined exit code, never crash or hang, and never run what someone left in its way."""
 
+import glob
 import os
 import shutil
+import time
 import unittest
 
-from harness import BIN_DIR, RESULT_EXIT_CODES, SetupTestCase
+from checks_helpers import ChecksTestCase
+from harness import BIN_DIR, HELPERS, INSTALL_DIR, RESULT_EXIT_CODES, SetupTestCase, native_first
+
+# Every system library the setup or the engine loads that Windows does not always take from
+# its own folder. Not "version": Wine's own common controls load it while the process starts,
+# before the setup's first line (Windows' do not); the check of the import tables
+# (cd_import_tables) keeps it out of ours.
+PLANTED_LIBRARIES = ["shfolder", "sensapi", "wtsapi32", "netapi32", "imagehlp", "dbghelp"]
 
 # Every line starts with "/s": a line that does not start with a switch is not parsed at all
 # and would open the wizard.
@@ -28,6 +37,8 @@ HOSTILE_COMMAND_LINES = [
 
 class HostileCommandLines(SetupTestCase):
     def test_hostile_command_lines_end_with_a_defined_code(self):
+        # The engine records what it was handed before it would install: no need to copy.
+        self.engine_control(skip_install=1)
         for label, args in HOSTILE_COMMAND_LINES:
             with self.subTest(label):
                 self.reset_prefix()
@@ -75,6 +86,39 @@ class BrokenSurroundings(SetupTestCase):
             f.write("[exit]\nrc=0\n")
         self.engine_control(result="none", skip_install=1)
         self.assertExit(self.setup_exe("/s"), 1067)
+
+
+class PlantedFiles(ChecksTestCase):
+    def wait_for(self, path, seconds=20):
+        deadline = time.monotonic() + seconds
+        while not os.path.exists(path) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        return os.path.exists(path)
+
+    def test_program_planted_where_the_client_path_has_a_blank_never_runs(self):
+        # Each stand-in writes "wzov.started" beside itself when it runs.
+        for planted in ("Program.exe", "Program Files/ZOV.exe"):
+            shutil.copy(os.path.join(BIN_DIR, "wzov.exe"), self.prefix.c(planted))
+        self.assertExit(self.setup_exe(""), 0)
+        self.assertTrue(self.wait_for(self.prefix.c(INSTALL_DIR + "/wzov.started")), "the client did not start")
+        for marker in ("wzov.started", "Program Files/wzov.started"):
+            self.assertFalse(os.path.exists(self.prefix.c(marker)), "a planted program ran: " + marker)
+
+    def test_libraries_planted_beside_setup_and_engine_are_never_loaded(self):
+        for name in PLANTED_LIBRARIES:
+            shutil.copy(os.path.join(HELPERS, "planted.dll"), self.prefix.c("cd/%s.dll" % name))
+        search = native_first(*PLANTED_LIBRARIES)
+        # The wizard path loads the network and shell-folder libraries, the pipe server's
+        # answer to the user-name question the session ones, a crash the debug-help one.
+        self.engine_control(delay_ms=8000)
+        run = self.setup_exe("", extra_env=search, background=True)
+        deadline = time.monotonic() + 60
+        while run.running() and self.ask_pipe(0).get("ok") != "1" and time.monotonic() < deadline:
+            time.sleep(0.3)
+        self.assertExit(run.wait(), 0)
+        self.setup_exe("/s", timeout=90, extra_env=dict(search, ZOV_TEST_CRASH="divide"))
+        self.assertTrue(os.path.exists(os.path.join(self.prefix.temp_dir, "errstack.rpt")), "no crash report")
+        self.assertEqual(glob.glob(self.prefix.c("cd/*.loaded")), [])
 
 
 if __name__ == "__main__":

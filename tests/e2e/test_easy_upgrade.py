@@ -53,6 +53,12 @@ class ClientDiscovery(SetupTestCase):
 
     def test_easy_upgrade_finds_the_client_the_first_run_installed(self):
         self.install_first_client()
+        # Even without "-eu" a second run takes itself for an upgrade: the installed client
+        # left its entry in win.ini.
+        self.engine_control(skip_install=1)
+        self.assertExit(self.setup_exe("/s -? C:\\plain.ini"), 0)
+        self.assertEqual(ini_value(read_ini(self.prefix.c("plain.ini")), "enter", "INSTALL_TYPE"), "C")
+        self.engine_control()
         copy = self.prefix.c("copy.ini")
         self.assertExit(self.setup_exe("-eu -? C:\\copy.ini"), 0)
 

@@ -1,5 +1,6 @@
 """Running clients under Wine with the stand-in client (wzov.exe): found, asked to exit, and
-the install goes on; a 16-bit client and one that never exits."""
+the install goes on; a 16-bit client and one that never exits; the client variant, the
+sibling service's client and the uninstaller, each found by its own signs."""
 
 import os
 import unittest
@@ -44,9 +45,11 @@ class RunningClientsUnderWine(ChecksTestCase):
         self.assertTrue(self.client_running())
         self.assertEqual(len(self.engine_runs()), 1)
 
-    def test_client_that_never_exits_is_listed_in_the_interactive_run(self):
+    def test_client_left_running_is_listed_in_the_interactive_run(self):
         self.engine_control(skip_install=1)
-        self.start_client("-noexit")
+        # A client that cannot be shut down at all: the prompt comes without the 30-second
+        # wait of one that is asked and never goes (the silent test above has that).
+        self.start_client("-16bit")
         run = self.setup_exe("-t", timeout=150, background=True)
 
         def decide(text):
@@ -63,6 +66,30 @@ class RunningClientsUnderWine(ChecksTestCase):
         self.assertTrue(any(text.startswith("Installation Canceled") for text in seen), seen)
         self.assertEqual(self.engine_runs(), [])
         self.assertIn(123, self.history_events(self.prefix.history()))
+
+    def test_variant_sibling_and_uninstaller_each_stop_an_interactive_run(self):
+        # The uninstaller is listed by its window; the other two hold only their mutexes,
+        # which the check of other sessions finds (here, in this session, by name only).
+        other_session = 'on user account  "Unknown" :\n\nZOV\n'
+        for option, listed in (("-uninstaller", "currently running:\n\nUninstall ZOV\n"),
+                               ("-variant", other_session), ("-sibling", other_session)):
+            with self.subTest(option):
+                self.reset_prefix()
+                self.engine_control(skip_install=1)
+                self.start_client(option)
+                run = self.setup_exe("-t", timeout=120, background=True)
+
+                def decide(text):
+                    if "communication software" in text:
+                        return IDCANCEL
+                    return IDNO if "Would you like to Resume setup?" in text else IDOK
+
+                seen = [text.replace("\r\n", "\n") for text in self.answer_boxes(run, decide)]
+                self.assertExit(run.wait(), 1051)
+                self.assertTrue(any(listed in text for text in seen), seen)
+                self.assertEqual(self.engine_runs(), [])
+                self.prefix.wmsend(cls="_ZOVT_EXAPI", message=3623, post=True)
+                self.client.wait(30)
 
 
 if __name__ == "__main__":

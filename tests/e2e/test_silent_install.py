@@ -16,8 +16,16 @@ OPTIONAL_HISTORY_KEYS = {"br", "hf", "sc"}
 
 class SilentInstall(SetupTestCase):
     def test_installs_the_payload_and_leaves_a_clean_machine(self):
+        round_trips = os.path.join(self.prefix.work, "round-trips.txt")
+        self.engine_control(roundtrips=windows_path(round_trips))
         result = self.setup_exe("/s")
         self.assertExit(result, 0)
+
+        # The engine waits for the answer to each progress report. A setup that looked at its
+        # messages only every 50 ms would make each report of a burst wait about that long.
+        timing = dict(line.split("=", 1) for line in read_text(round_trips).split())
+        self.assertEqual(timing.get("reports"), "20", "the engine sent no reports to the frame")
+        self.assertLess(float(timing["median_ms"]), 25.0, "reports wait for the setup's next look: %r" % timing)
 
         installed = self.prefix.c(INSTALL_DIR)
         for name in ("DAD.exe", "wzov.exe"):

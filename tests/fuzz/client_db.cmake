@@ -14,7 +14,8 @@ add_custom_command(OUTPUT ${ZOV_CLIENT_DB_SEEDS}.stamp
 foreach(reader client_info candidate_info record_index)
   zov_fuzz_target(client_db_${reader}
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/client_db_${reader}_fuzz.cpp ${CMAKE_SOURCE_DIR}/src/discovery/client_db.cpp
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/client_db_fuzz.h ${ZOV_CLIENT_DB_SEEDS}.stamp
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/client_db_fuzz.h ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_input.h
+            ${ZOV_CLIENT_DB_SEEDS}.stamp
     SEEDS ${ZOV_CLIENT_DB_SEEDS}
     SECONDS 40)
 endforeach()

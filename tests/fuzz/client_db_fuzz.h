@@ -8,6 +8,7 @@
 #pragma once
 
 #include "discovery/client_db.h"
+#include "fuzz/fuzz_input.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -70,10 +71,5 @@ class MemoryFiles final : public ReadOnlyFiles {
     std::map<std::string, std::string> files_;
     int open_ = 0;
 };
-
-inline void check(bool condition) {
-    if (!condition)
-        __builtin_trap();
-}
 
 } // namespace zov::fuzz

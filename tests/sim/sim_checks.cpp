@@ -128,7 +128,13 @@ std::uint32_t SimChecks::windowProcess(WindowHandle window) {
     return it == windowPids.end() ? 0 : it->second;
 }
 
-ProcessHandle SimChecks::openProcess(std::uint32_t pid) {
+ProcessHandle SimChecks::openProcess(std::uint32_t pid, std::uint32_t access) {
+    // Windows 2000 and XP refuse any bit outside their all-access mask, as the newer
+    // headers' 0x1FFFFF has.
+    if ((access & ~0x1F0FFFu) != 0) {
+        machine_.system.error = err::kAccessDenied;
+        return {};
+    }
     for (const Process& p : processList_) {
         if (p.pid != pid)
             continue;
@@ -206,7 +212,9 @@ std::optional<std::string> SimChecks::shellTypeName(const std::string& path) {
     return it->second;
 }
 
-std::optional<std::vector<DirectoryEntry>> SimChecks::listDirectory(const std::string& directory) {
+std::optional<std::vector<DirectoryEntry>> SimChecks::listDirectory(const std::string& listed) {
+    // Below a junction or symbolic link (the discovery's links) the target is listed.
+    const std::string directory = machine_.discovery.resolve(listed);
     const std::string key = pathKey(directory);
     if (!machine_.files.isDirectory(directory) ||
         std::find(removedDirectories.begin(), removedDirectories.end(), key) != removedDirectories.end())
@@ -233,12 +241,17 @@ std::optional<std::vector<DirectoryEntry>> SimChecks::listDirectory(const std::s
         out.push_back(entry);
     }
     for (const std::string& name : subdirectories)
-        out.push_back({name, true, 0, now});
+        out.push_back({name, true, false, 0, now});
+    for (const auto& [link, target] : machine_.discovery.links) {
+        const std::string norm = normalizePath(link);
+        if (pathKey(parentOf(norm)) == pathKey(listed))
+            out.push_back({norm.substr(norm.rfind('\\') + 1), true, true, 0, now});
+    }
     return out;
 }
 
 bool SimChecks::deleteFileForced(const std::string& path) {
-    return machine_.files.removeFile(path);
+    return machine_.files.removeFile(machine_.discovery.resolve(path));
 }
 
 bool SimChecks::removeDirectory(const std::string& path) {

@@ -125,7 +125,7 @@ class SimChecks : public VersionQuery,
     std::optional<std::vector<ProcessEntry>> processList() override;
     std::optional<std::vector<ModuleEntry>> moduleList(std::uint32_t pid) override;
     std::uint32_t windowProcess(WindowHandle window) override;
-    ProcessHandle openProcess(std::uint32_t pid) override;
+    ProcessHandle openProcess(std::uint32_t pid, std::uint32_t access) override;
     // HardwareProbe
     std::optional<std::vector<TokenGroup>> tokenGroups() override { return groups; }
     std::uint32_t processorType() override { return processorTypeValue; }

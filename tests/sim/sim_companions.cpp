@@ -81,9 +81,9 @@ std::optional<FileVersionWords> SimCompanionSystem::fileVersion(const std::strin
     return it->second;
 }
 
-ProcessHandle SimCompanionSystem::startDetached(const std::string& commandLine) {
-    detachedStarts.push_back(commandLine);
-    return machine_.processes.start(commandLine, false);
+ProcessHandle SimCompanionSystem::startDetached(const ProcessStart& what) {
+    detachedStarts.push_back(what.commandLine());
+    return machine_.processes.start(what, false);
 }
 
 bool SimCompanionSystem::waitForExit(const ProcessHandle& process, std::uint32_t milliseconds) {

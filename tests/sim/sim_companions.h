@@ -51,7 +51,7 @@ class SimCompanionSystem : public CompanionSystem {
     bool classKeyExists(const std::string& key) override;
     std::optional<std::string> classKeyDefault(const std::string& key, std::size_t maxBytes) override;
     std::optional<FileVersionWords> fileVersion(const std::string& path) override;
-    ProcessHandle startDetached(const std::string& commandLine) override;
+    ProcessHandle startDetached(const ProcessStart& what) override;
     bool waitForExit(const ProcessHandle& process, std::uint32_t milliseconds) override;
     std::optional<std::string> commonAppDataFolder() override { return commonAppData; }
     std::unique_ptr<SharedFile> openShared(const std::string& path) override;

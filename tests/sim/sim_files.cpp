@@ -491,6 +491,20 @@ bool SimProfileStore::deleteSection(const std::string& file, const std::string& 
     return save(file, doc);
 }
 
+bool SimProfileStore::writeSection(const std::string& file, const std::string& section,
+                                   const std::vector<std::pair<std::string, std::string>>& keys) {
+    Document doc = load(file);
+    Section* s = findSection(doc, section);
+    if (!s) {
+        doc.sections.push_back({section, {}});
+        s = &doc.sections.back();
+    }
+    s->entries.clear();
+    for (const auto& [key, value] : keys)
+        s->entries.push_back({key, value, true});
+    return save(file, doc);
+}
+
 std::string SimProfileStore::readString(const std::string& file, const std::string& section,
                                         const std::string& key, const std::string& defaultValue,
                                         std::size_t bufferSize) {

@@ -120,6 +120,8 @@ class SimProfileStore : public ProfileStore {
                      const std::string& value) override;
     bool deleteKey(const std::string& file, const std::string& section, const std::string& key) override;
     bool deleteSection(const std::string& file, const std::string& section) override;
+    bool writeSection(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& keys) override;
     void flush() override { ++flushes; }
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize) override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace zov::sim {
 namespace {
@@ -194,8 +195,53 @@ std::vector<SimWindowSystem::Message> SimWindowSystem::messagesOf(std::uint32_t 
     return out;
 }
 
+void SimWindowSystem::sendFromOtherProcess(std::uint64_t afterMs, WindowHandle target, std::uint32_t message,
+                                           std::uintptr_t wParam, std::intptr_t lParam) {
+    Incoming sent{machine_.clock.nowMs + afterMs, {target, message, wParam, lParam, false}};
+    auto later = std::find_if(incoming.begin(), incoming.end(),
+                              [&](const Incoming& i) { return i.dueMs > sent.dueMs; });
+    incoming.insert(later, sent);
+}
+
+void SimWindowSystem::waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) {
+    ++waits;
+    SimClock& clock = machine_.clock;
+    if (!postedQueue.empty())
+        return;
+    if (process != nullptr) {
+        auto running = machine_.processes.running.find(process->process);
+        if (running == machine_.processes.running.end() || running->second.pollsLeft == 0)
+            return;
+    }
+    const bool forever = milliseconds == kWaitForever;
+    const std::uint64_t deadline = forever ? UINT64_MAX : clock.nowMs + milliseconds;
+    for (const Incoming& i : incoming) {
+        if (!i.answered && i.dueMs <= deadline) {
+            clock.nowMs = std::max(clock.nowMs, i.dueMs);
+            idleWaits_ = 0;
+            return;
+        }
+    }
+    if (forever) {
+        if (++idleWaits_ > 100000)
+            throw std::logic_error("a wait for a message that nothing will send");
+        return;
+    }
+    clock.nowMs = deadline;
+}
+
 void SimWindowSystem::pumpMessages() {
     ++pumps;
+    // By index: a handler may send more.
+    for (std::size_t n = 0; n < incoming.size(); ++n) {
+        if (incoming[n].answered || incoming[n].dueMs > machine_.clock.nowMs)
+            continue;
+        const Message m = incoming[n].message;
+        incoming[n].answered = true;
+        const std::intptr_t reply = sendMessage(m.target, m.message, m.wParam, m.lParam);
+        incoming[n].reply = reply;
+        incoming[n].answeredMs = machine_.clock.nowMs;
+    }
     std::deque<Message> due;
     due.swap(postedQueue); // what is posted while delivering waits for the next pass
     for (const Message& m : due) {
@@ -279,19 +325,6 @@ void SimProcesses::registerProgram(const std::string& path, Program program) {
     programs[pathKey(path)] = std::move(program);
 }
 
-std::string SimProcesses::programOf(const std::string& commandLine) {
-    std::size_t start = commandLine.find_first_not_of(" \t");
-    if (start == std::string::npos)
-        return "";
-    if (commandLine[start] == '"') {
-        std::size_t close = commandLine.find('"', start + 1);
-        return commandLine.substr(start + 1,
-                                  close == std::string::npos ? std::string::npos : close - start - 1);
-    }
-    std::size_t end = commandLine.find_first_of(" \t", start);
-    return commandLine.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 int SimProcesses::openHandles() const {
     int n = 0;
     for (const auto& [handle, r] : running)
@@ -306,10 +339,11 @@ SimProcesses::Running* SimProcesses::find(const ProcessHandle& process) {
     return &it->second;
 }
 
-ProcessHandle SimProcesses::launch(const std::string& commandLine, bool showMaximized, bool asStandardUser) {
-    std::string path = programOf(commandLine);
+ProcessHandle SimProcesses::launch(const ProcessStart& what, bool showMaximized, bool asStandardUser) {
+    const std::string& path = what.program;
+    const std::string commandLine = what.commandLine();
     auto it = programs.find(pathKey(path));
-    starts.push_back({commandLine, showMaximized, asStandardUser, it != programs.end()});
+    starts.push_back({path, commandLine, showMaximized, asStandardUser, it != programs.end()});
     if (it == programs.end()) {
         machine_.system.error = err::kFileNotFound;
         return {};
@@ -323,20 +357,20 @@ ProcessHandle SimProcesses::launch(const std::string& commandLine, bool showMaxi
     return handle;
 }
 
-ProcessHandle SimProcesses::start(const std::string& commandLine, bool showMaximized) {
-    return launch(commandLine, showMaximized, false);
+ProcessHandle SimProcesses::start(const ProcessStart& what, bool showMaximized) {
+    return launch(what, showMaximized, false);
 }
 
-Processes::StandardUserStart SimProcesses::startAsStandardUser(const std::string& commandLine,
-                                                               bool showMaximized, ProcessHandle& started) {
+Processes::StandardUserStart SimProcesses::startAsStandardUser(const ProcessStart& what, bool showMaximized,
+                                                               ProcessHandle& started) {
     started = {};
     if (standardUserOutcome != StandardUserStart::Started) {
-        starts.push_back({commandLine, showMaximized, true, false});
+        starts.push_back({what.program, what.commandLine(), showMaximized, true, false});
         if (standardUserOutcome == StandardUserStart::Failed)
             machine_.system.error = err::kAccessDenied;
         return standardUserOutcome;
     }
-    started = launch(commandLine, showMaximized, true);
+    started = launch(what, showMaximized, true);
     return started ? StandardUserStart::Started : StandardUserStart::Failed;
 }
 
@@ -420,9 +454,10 @@ void SimProcessExit::exit(std::uint32_t exitCode) {
     code = exitCode;
     machine_.kernel.closeAllHandles();
     auto& windows = machine_.windows.windows;
-    windows.erase(std::remove_if(windows.begin(), windows.end(),
-                                 [](const SimWindowSystem::Window& w) { return w.windowClass == "ZOVInstallerClass"; }),
-                  windows.end());
+    windows.erase(
+        std::remove_if(windows.begin(), windows.end(),
+                       [](const SimWindowSystem::Window& w) { return w.windowClass == "ZOVInstallerClass"; }),
+        windows.end());
     throw Exited{exitCode};
 }
 
@@ -579,9 +614,9 @@ SimMachine::SimMachine()
 }
 
 Machine SimMachine::machine() {
-    return Machine{profile, files, system,   registry,  clock,   windows,   processes, kernel,
-                   shell,   power, services, traceWire, strings, resources, exit,      discovery, checks.ports(), companions,
-                   browsers};
+    return Machine{profile, files,     system,         registry,   clock,     windows, processes,
+                   kernel,  shell,     power,          services,   traceWire, strings, resources,
+                   exit,    discovery, checks.ports(), companions, browsers};
 }
 
 void SimMachine::setTempPath(const std::string& path) {

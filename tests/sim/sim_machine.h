@@ -134,10 +134,21 @@ class SimWindowSystem : public WindowSystem {
 
     explicit SimWindowSystem(SimMachine& machine);
 
+    // A message another process sends: it waits in that process until this thread pumps.
+    struct Incoming {
+        std::uint64_t dueMs; // clock time it is sent
+        Message message;
+        bool answered = false;
+        std::uint64_t answeredMs = 0;
+        std::intptr_t reply = 0;
+    };
+
     std::vector<Window> windows; // top-level windows in Z order
     std::vector<Message> messages;
     std::deque<Message> postedQueue; // delivered by the next pumpMessages
+    std::vector<Incoming> incoming;  // in order of dueMs; answered ones stay, for the test
     int pumps = 0;
+    int waits = 0;
     // Runs at the end of every pumpMessages, after the posted messages are delivered.
     std::function<void(SimMachine&)> onPump;
     std::vector<Box> boxes;
@@ -151,8 +162,16 @@ class SimWindowSystem : public WindowSystem {
     const Window* window(WindowHandle handle) const;
     // Recorded messages of one number, sent or posted, in order.
     std::vector<Message> messagesOf(std::uint32_t message) const;
+    // Another process sends a message `afterMs` from now.
+    void sendFromOtherProcess(std::uint64_t afterMs, WindowHandle target, std::uint32_t message,
+                              std::uintptr_t wParam, std::intptr_t lParam);
 
+    // Delivers the due incoming messages first, as the system does with sent messages.
     void pumpMessages() override;
+    // Moves the clock to the first of: a posted message (none to wait for), the next incoming
+    // message, the process's end (the process ends at its next check), the time limit. A wait
+    // for ever with nothing to come moves nothing: the onPump hook plays the other process.
+    void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) override;
     // Class and title compare without case; both null finds the first window.
     WindowHandle findWindow(const std::string* windowClass, const std::string* title) override;
     bool windowExists(WindowHandle window) override;
@@ -165,6 +184,7 @@ class SimWindowSystem : public WindowSystem {
   private:
     SimMachine& machine_;
     WindowHandle nextHandle_ = 0x10010;
+    int idleWaits_ = 0; // waits for ever in a row with nothing to come
 };
 
 class SimProcesses : public Processes {
@@ -176,6 +196,7 @@ class SimProcesses : public Processes {
         unsigned pollsBeforeEnd = 0; // hasEnded answers false this many times first
     };
     struct Start {
+        std::string program;
         std::string commandLine;
         bool showMaximized = false;
         bool asStandardUser = false;
@@ -199,12 +220,11 @@ class SimProcesses : public Processes {
     std::vector<std::pair<std::uintptr_t, std::uint32_t>> terminations;
 
     void registerProgram(const std::string& path, Program program);
-    // The program path of a command line: the quoted first part, or up to the first blank.
-    static std::string programOf(const std::string& commandLine);
     int openHandles() const;
 
-    ProcessHandle start(const std::string& commandLine, bool showMaximized) override;
-    StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    // The program runs by its path, as the application name makes it on Windows.
+    ProcessHandle start(const ProcessStart& what, bool showMaximized) override;
+    StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                           ProcessHandle& started) override;
     bool hasEnded(const ProcessHandle& process) override;
     // 259 (STILL_ACTIVE) while running; nullopt for an unknown or closed handle.
@@ -213,7 +233,7 @@ class SimProcesses : public Processes {
     bool terminate(const ProcessHandle& process, std::uint32_t code) override;
 
   private:
-    ProcessHandle launch(const std::string& commandLine, bool showMaximized, bool asStandardUser);
+    ProcessHandle launch(const ProcessStart& what, bool showMaximized, bool asStandardUser);
     Running* find(const ProcessHandle& process);
 
     SimMachine& machine_;
@@ -233,7 +253,7 @@ class SimKernelObjects : public KernelObjects {
 
     // Names compare exactly, as the kernel's object names do.
     std::uintptr_t createMutex(const std::string& name) override; // last error 183 when it existed
-    void closeAllHandles(); // the process ended
+    void closeAllHandles();                                       // the process ended
     void releaseMutex(std::uintptr_t mutex) override;
     bool createSignalledEvent(const std::string& name) override;
 
@@ -249,17 +269,24 @@ class SimShell : public Shell {
 
     std::optional<std::string> programFiles = std::string("C:\\Program Files");
     int associationNotifications = 0;
+    int settles = 0;
     std::vector<std::string> deletedPatterns;
 
     std::optional<std::string> programFilesFolder() override { return programFiles; }
     // A shortcut is a small text file on the simulated disk: the folder must exist.
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;
+    // Saved at once: nothing is left for settle() to wait for.
+    void startShortcut(const std::string& link, const std::string& target,
+                       const std::string& description) override {
+        createShortcut(link, target, description);
+    }
     std::optional<std::string> shortcutTarget(const std::string& link) override;
     std::optional<std::string> shortcutDescription(const std::string& link);
     // Deletes every matching file; true when all of them went (also when none matched).
     bool deletePattern(const std::string& pattern) override;
     void notifyAssociationsChanged() override { ++associationNotifications; }
+    void settle() override { ++settles; }
 
   private:
     SimMachine& machine_;

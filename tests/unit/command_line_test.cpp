@@ -46,6 +46,7 @@ TEST(CommandLine, SwitchAfterValuedSwitchIsNotItsArgument) {
 TEST(CommandLine, QuotedArgumentKeepsBlanksWithoutQuotes) {
     EXPECT_EQ(parsed("-b \"Jane Doe\"").value("-b"), "Jane Doe");
     EXPECT_EQ(parsed("-b\"Jane Doe\"").value("-b"), "Jane Doe");
+    EXPECT_FALSE(parsed("-b \"Jane\r\n[DLLs]\"").has("-b")); // a line end: dropped, never cut
 }
 
 TEST(CommandLine, ValuedSwitchAtTheEndGetsEmptyArgument) {

@@ -123,6 +123,7 @@ TEST_F(Cookies, SystemBrowserTextIsParsed) {
     EXPECT_FALSE(store.parse("a=1", "webregSN"));
     EXPECT_FALSE(store.parse("webregSN=" + std::string(256, 'v'), "webregSN")); // longer than the buffer
     EXPECT_TRUE(store.parse("webregSN=" + std::string(255, 'v'), "webregSN"));
+    EXPECT_FALSE(store.parse("webregSN=Ann\r[DLLs]", "webregSN")); // a line end in a screen name
     browsers.setCookie(kUrl, "webregSN", "Carol");
     std::string out;
     EXPECT_TRUE(store.get(kUrl, "webregSN", out, 4));

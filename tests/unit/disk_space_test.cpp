@@ -274,6 +274,17 @@ TEST_F(DiskSpaceTest, OldTemporaryFilesAreThoseUntouchedForMoreThanSevenDays) {
     EXPECT_FLOAT_EQ(disk.oldTempFilesMb(), 0.0f);
 }
 
+TEST_F(DiskSpaceTest, OldTemporaryFileWalkNeverFollowsAJunction) {
+    const std::string elsewhere = "C:\\Windows\\system32\\config.dat";
+    sim.files.writeText(elsewhere, "x");
+    sim.checks.modified[pathKey(elsewhere)] = sim.clock.unixSeconds() - 30 * 24 * 3600;
+    sim.discovery.links[sim.system.temp + "planted"] = "C:\\Windows\\system32";
+    EXPECT_FLOAT_EQ(disk.oldTempFilesMb(), 0.0f);
+    disk.deleteOldTempFiles();
+    EXPECT_TRUE(sim.files.fileExists(elsewhere));
+    EXPECT_TRUE(sim.checks.removedDirectories.empty());
+}
+
 TEST(DiskSpaceAge, SevenDaysIsNotOldSevenDaysAndOneSecondIs) {
     const std::uint64_t now = 1772443800;
     EXPECT_FALSE(DiskSpace::isOld(now - 604800, now));

@@ -3,6 +3,7 @@
 #include "engine/component.h"
 #include "engine/script.h"
 #include "sim/sim_machine.h"
+#include "protocol/contract.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,9 @@ TEST_F(Engine, ComponentIsWrittenInKilobytePiecesWithPumping) {
     int pumpsBefore = sim.windows.pumps;
     ASSERT_EQ(component.Write(run, sim.tempFile("progupd.dll")), 1);
     EXPECT_EQ(sim.readText(sim.tempFile("progupd.dll")).size(), 120u * 1024);
-    // 500 ms of pumping at 50 ms, then one pump after every third of the 120 pieces.
-    EXPECT_EQ(sim.windows.pumps - pumpsBefore, 10 + 40);
+    // 500 ms answering messages (none come), then one pump after every third of the 120 pieces.
+    EXPECT_EQ(sim.windows.pumps - pumpsBefore, 1 + 40);
+    EXPECT_EQ(sim.clock.sleptMs, 0u) << "the pause waits on the message queue";
     EXPECT_EQ(component.GetSize(run), 120u);
 }
 
@@ -126,6 +128,27 @@ TEST_F(Engine, ExecuteReturnsTheFirstCharacterOfRc) {
     rc = "";
     sim.files.removeFile(sim.tempFile("install.ini"));
     EXPECT_EQ(script.Execute(run, sim.tempFile("install.ini")), '\0');
+}
+
+TEST_F(Engine, ExecuteAnswersEachProgressMessageWhenItArrives) {
+    CScript script;
+    script.setProgramFromModule(sim.system.module);
+    WindowHandle frame =
+        sim.windows.addWindow("ZOVInstallerClass", "", [](auto...) -> std::intptr_t { return 0; });
+    // The engine reports 10, 20 and 75 ms after its start (each report waits for its answer)
+    // and ends at its sixth check.
+    sim.processes.registerProgram("D:\\comp01.000", {[frame](SimMachine& s, const std::string&) {
+                                                         for (std::uint64_t at : {10, 20, 75})
+                                                             s.windows.sendFromOtherProcess(
+                                                                 at, frame, msg::UpdateProgress, 0, 50);
+                                                     },
+                                                     0, 6});
+    script.Execute(run, sim.tempFile("install.ini"));
+    ASSERT_EQ(sim.windows.incoming.size(), 3u);
+    for (const auto& report : sim.windows.incoming) {
+        EXPECT_TRUE(report.answered);
+        EXPECT_EQ(report.answeredMs, report.dueMs) << "answered the moment it came, not at the next check";
+    }
 }
 
 TEST_F(Engine, ExecuteWithoutEngineEnds2) {

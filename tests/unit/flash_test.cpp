@@ -174,8 +174,10 @@ TEST_F(Flash, TargetIsCutAndParamsDefaultToQuiet) {
     EXPECT_EQ(sim.companions.detachedStarts, (Lines{"\"D:\\\\comps\\flash\\setup.exe\" /Q"}));
 }
 
-TEST_F(Flash, NothingToInstallWithoutATarget) {
+TEST_F(Flash, NothingToInstallWithoutATargetOrWithAQuoteInIt) {
     sim.writeText("D:\\comps.ini", "[mflash]\r\nparams=/s\r\n");
+    EXPECT_FALSE(flash.CheckAndInstall());
+    sim.writeText("D:\\comps.ini", "[mflash]\r\ntarget=setup.exe\" /evil \"x\r\n");
     EXPECT_FALSE(flash.CheckAndInstall());
     sim.files.removeFile("D:\\comps.ini");
     EXPECT_FALSE(flash.CheckAndInstall());

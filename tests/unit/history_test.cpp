@@ -43,6 +43,7 @@ TEST_F(History, FirstRunCreatesInst01HiddenWithKeysInOrder) {
     auto h = make();
     h.StartNew();
 
+    EXPECT_EQ(m.profile.writes, 1) << "the record's first keys in one write of the file";
     EXPECT_EQ(h.path(), kPath);
     EXPECT_EQ(h.section(), "inst01");
     EXPECT_TRUE(h.isOpen());

@@ -166,12 +166,22 @@ TEST_F(InstallerRun, RestartRequestInASilentRunGivesZeroAndNoRestart) {
     EXPECT_EQ(sim.power.restartCalls, 0);
 }
 
-TEST_F(InstallerRun, InteractiveSuccessLaunchesTheClientMaximised) {
-    EXPECT_EQ(run(""), 0u);
-    ASSERT_EQ(sim.processes.starts.size(), 2u);
-    EXPECT_EQ(sim.processes.starts[1].commandLine, "C:\\Program Files\\ZOV 9.0\\DAD.exe");
-    EXPECT_TRUE(sim.processes.starts[1].showMaximized);
-    EXPECT_TRUE(frame.visible);
+TEST_F(InstallerRun, InteractiveSuccessLaunchesTheClientMaximisedByItsQuotedPath) {
+    // Plain, then on NT 6.0 as the standard user: a bare path with blanks would first run a
+    // planted "C:\\Program.exe".
+    for (bool vista : {false, true}) {
+        SCOPED_TRACE(vista ? "NT 6.0" : "NT 6.1");
+        sim.processes.starts.clear();
+        sim.system.os = vista ? OsVersion{6, 0, 6002, 2, ""} : OsVersion{6, 1, 7601, 2, ""};
+        sim.services.startError = 1056; // the companion service is running
+        EXPECT_EQ(run(""), 0u);
+        ASSERT_EQ(sim.processes.starts.size(), 2u);
+        EXPECT_EQ(sim.processes.starts[1].program, "C:\\Program Files\\ZOV 9.0\\DAD.exe");
+        EXPECT_EQ(sim.processes.starts[1].commandLine, "\"C:\\Program Files\\ZOV 9.0\\DAD.exe\"");
+        EXPECT_EQ(sim.processes.starts[1].asStandardUser, vista);
+        EXPECT_TRUE(sim.processes.starts[1].showMaximized);
+        EXPECT_TRUE(frame.visible);
+    }
 }
 
 TEST_F(InstallerRun, InteractiveRestartRequestRestartsWithoutLaunch) {
@@ -208,9 +218,17 @@ TEST_F(InstallerRun, InteractiveFailureShowsItsMessageAndRecordsItsEvent) {
     EXPECT_EQ(sim.processes.starts.size(), 1u);
 }
 
-TEST_F(InstallerRun, FrameThatCannotBeCreatedEndsWith14) {
+TEST_F(InstallerRun, FrameThatCannotBeCreatedEndsWith14WithoutABoxInASilentRun) {
     frame.createFails = true;
-    EXPECT_EQ(run("/s"), 14u);
+    for (const char* silent : {"/s", "-j", "/x foo", "-? C:\\copy.ini"}) {
+        sim.windows.boxes.clear();
+        EXPECT_EQ(run(silent), 14u) << silent;
+        EXPECT_TRUE(sim.windows.boxes.empty()) << silent;
+    }
+    sim.windows.boxes.clear();
+    EXPECT_EQ(run(""), 14u);
+    ASSERT_EQ(sim.windows.boxes.size(), 1u);
+    EXPECT_EQ(sim.windows.boxes[0].text, "Out of Memory");
 }
 
 TEST_F(InstallerRun, TraceFollowsTheStartUpStagesInOrder) {
@@ -279,6 +297,19 @@ TEST_F(CoordinatedRun, CancelEndsWith1602WithoutTheEngine) {
     coordinate(1);
     EXPECT_EQ(run("/s"), 1602u);
     EXPECT_TRUE(engineCommandLines().empty());
+}
+
+TEST_F(CoordinatedRun, TheWaitForTheAnswerSleepsUntilItComes) {
+    sim.windows.onPump = [this](SimMachine& s) {
+        if (app->session().installPhase != 2) {
+            s.windows.sendMessage(frame.handleValue, msg::SetInstallPhase, 0, 2);
+            s.windows.sendFromOtherProcess(5000, frame.handleValue, msg::EngineDone, 0, 0);
+        }
+    };
+    EXPECT_EQ(run("/s"), 0u);
+    ASSERT_EQ(sim.windows.incoming.size(), 1u);
+    EXPECT_TRUE(sim.windows.incoming[0].answered);
+    EXPECT_EQ(engineCommandLines().size(), 1u);
 }
 
 } // namespace

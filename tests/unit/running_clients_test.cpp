@@ -97,7 +97,7 @@ TEST_F(RunningClientsTest, ClientProcessMustBeTheOneInTheClientFolder) {
     EXPECT_FALSE(clients().findClientProcess("wzov.exe")) << "right name, other folder";
     std::uint32_t pid = sim.checks.addProcess("C:\\Program Files\\ZOV 9.0\\WZOV.EXE");
     ProcessHandle found = clients().findClientProcess("wzov.exe");
-    EXPECT_TRUE(found);
+    EXPECT_TRUE(found) << "opened with an access mask Windows 2000 and XP accept";
     EXPECT_EQ(sim.checks.openedPids, std::vector<std::uint32_t>{pid});
     sim.checks.toolhelp = false;
     EXPECT_FALSE(clients().findClientProcess("wzov.exe"));

@@ -16,11 +16,14 @@ class Settings : public ::testing::Test {
 };
 
 TEST_F(Settings, EnterKeysInOrderAndNoExitSection) {
-    sim.writeText(file.path(), "[exit]\r\nrc=0\r\nRESTART=Y\r\n");
+    // An earlier run's file, with a screen name this run does not use.
+    sim.writeText(file.path(), "[enter]\r\nBRANDSN=Old Name\r\n64BIT=Y\r\n[exit]\r\nrc=0\r\nRESTART=Y\r\n");
     session.installDirectory = "C:\\Program Files\\ZOV 9.0";
     session.frame = 0x1234;
     splitBuild(session.build, session.superBuild, session.subBuild, session.revision);
+    const int writesBefore = sim.profile.writes;
     file.write(session);
+    EXPECT_EQ(sim.profile.writes - writesBefore, 2) << "[enter] in one write, [exit] removed in another";
     auto keys = sim.profile.keys(file.path(), "enter");
     const std::vector<std::string> expected = {
         "MAINDIR",         "OLDDIR",         "VERSION",       "REALVERSION", "SAMEBUILDS", "INSTALLVER",

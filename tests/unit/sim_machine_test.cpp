@@ -125,7 +125,7 @@ TEST(SimProcesses, ProgramsRunByPathAndEndAfterPolls) {
                                      s.profile.writeString(s.tempFile("install.ini"), "exit", "rc", "0");
                                  },
                                  7, 2});
-    auto h = m.processes.start("\"d:\\setup files\\COMP01.000\" -z", false);
+    auto h = m.processes.start({"d:\\setup files\\COMP01.000", "-z"}, false);
     ASSERT_TRUE(h);
     EXPECT_EQ(seen, "\"d:\\setup files\\COMP01.000\" -z");
     EXPECT_EQ(m.profile.readString(m.tempFile("install.ini"), "exit", "rc", "", 8), "0");
@@ -138,7 +138,7 @@ TEST(SimProcesses, ProgramsRunByPathAndEndAfterPolls) {
     EXPECT_FALSE(h);
     EXPECT_EQ(m.processes.openHandles(), 0);
 
-    EXPECT_FALSE(m.processes.start("C:\\nothing.exe /a", true));
+    EXPECT_FALSE(m.processes.start({"C:\\nothing.exe", "/a"}, true));
     EXPECT_EQ(m.system.error, 2u);
     ASSERT_EQ(m.processes.starts.size(), 2u);
     EXPECT_FALSE(m.processes.starts[1].started);

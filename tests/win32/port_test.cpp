@@ -351,7 +351,7 @@ static DWORD runSelf(const char* argument) {
 }
 
 static void testProcesses(Machine& m) {
-    ProcessHandle p = m.processes.start("\"" + self() + "\" --exit 3010", false);
+    ProcessHandle p = m.processes.start({self(), "--exit 3010"}, false);
     CHECK(static_cast<bool>(p));
     int spins = 0;
     while (!m.processes.hasEnded(p) && spins < 200) {
@@ -363,7 +363,7 @@ static void testProcesses(Machine& m) {
     m.processes.close(p);
     CHECK(!p);
 
-    ProcessHandle q = m.processes.start("\"" + self() + "\" --sleep", true);
+    ProcessHandle q = m.processes.start({self(), "--sleep"}, true);
     CHECK(static_cast<bool>(q));
     Sleep(200);
     CHECK(!m.processes.hasEnded(q));
@@ -374,12 +374,12 @@ static void testProcesses(Machine& m) {
     CHECK(m.processes.exitCode(q) == std::optional<std::uint32_t>(0));
     m.processes.close(q);
 
-    CHECK(!m.processes.start("C:\\nowhere\\none.exe", false));
+    CHECK(!m.processes.start({"C:\\nowhere\\none.exe", ""}, false));
     ProcessHandle none;
     CHECK(m.processes.hasEnded(none)); // an invalid handle never keeps a wait loop going
 
     ProcessHandle r;
-    auto outcome = m.processes.startAsStandardUser("\"" + self() + "\" --exit 7", true, r);
+    auto outcome = m.processes.startAsStandardUser({self(), "--exit 7"}, true, r);
     note("startAsStandardUser outcome " + std::to_string(static_cast<int>(outcome)));
     CHECK(outcome == Processes::StandardUserStart::Started);
     if (r) {
@@ -388,7 +388,7 @@ static void testProcesses(Machine& m) {
         m.processes.close(r);
     }
     ProcessHandle f;
-    outcome = m.processes.startAsStandardUser("C:\\nowhere\\none.exe", false, f);
+    outcome = m.processes.startAsStandardUser({"C:\\nowhere\\none.exe", ""}, false, f);
     CHECK(outcome == Processes::StandardUserStart::Failed);
     CHECK(!f);
 }
@@ -520,6 +520,12 @@ static void testShell(Machine& m) {
     CHECK(!m.shell.shortcutTarget(dir + "none.lnk").has_value());
     CHECK(!m.shell.createShortcut(dir + "nofolder\\x.lnk", self(), "x"));
     DeleteFileA(link.c_str());
+    // Saved on a worker thread: there once settle() has returned.
+    m.shell.startShortcut(link, self(), "Install ZOV 9.0 VR");
+    m.shell.notifyAssociationsChanged();
+    m.shell.settle();
+    CHECK(m.shell.shortcutTarget(link).has_value());
+    DeleteFileA(link.c_str());
 
     for (const char* n : {"GL1.TMP", "GLabc.TMP", "keep.TMP", "GL2.txt"}) {
         auto f = m.files.create(dir + n);
@@ -544,7 +550,6 @@ static void testShell(Machine& m) {
     m.files.removeFile(dir + "GLheld.TMP");
     m.files.removeFile(dir + "keep.TMP");
     m.files.removeFile(dir + "GL2.txt");
-    m.shell.notifyAssociationsChanged();
 }
 
 static void testPower(Machine& m) {
@@ -877,19 +882,19 @@ static void testCompanions(Machine& m) {
     CHECK(!c.fileVersion(dir + "missing.exe").has_value());
 
     // A detached process with a bounded wait.
-    ProcessHandle quick = c.startDetached("\"" + self() + "\" --exit 7");
+    ProcessHandle quick = c.startDetached({self(), "--exit 7"});
     CHECK(static_cast<bool>(quick));
     CHECK(c.waitForExit(quick, 10000));
     CHECK(m.processes.exitCode(quick) == std::optional<std::uint32_t>(7));
     m.processes.close(quick);
-    ProcessHandle slow = c.startDetached("\"" + self() + "\" --sleep");
+    ProcessHandle slow = c.startDetached({self(), "--sleep"});
     DWORD t0 = GetTickCount();
     CHECK(!c.waitForExit(slow, 300));
     CHECK(GetTickCount() - t0 >= 250);
     CHECK(m.processes.exitCode(slow) == std::optional<std::uint32_t>(259));
     m.processes.terminate(slow, 0);
     m.processes.close(slow);
-    CHECK(!c.startDetached("\"" + dir + "missing.exe\"").process);
+    CHECK(!c.startDetached({dir + "missing.exe", ""}).process);
 
     // Folders and the shared file.
     auto common = c.commonAppDataFolder();

@@ -1,5 +1,6 @@
 // DAD.exe: the client's launcher. It shows its splash window for a moment, starts
 // wzov.exe from its own folder and goes away, as the setup expects after an install.
+#include "common/library_search.h"
 #include "protocol/contract.h"
 
 #include <windows.h>
@@ -68,6 +69,7 @@ LRESULT CALLBACK splashProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    zov::tools::restrictLibrarySearch();
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = splashProc;
     windowClass.hInstance = instance;

@@ -2,6 +2,7 @@
 // recognises a running client (mutex, window classes, control window, session pipe) and
 // answers the setup's control messages, so that detection and shutdown can be tried
 // against a real process.
+#include "common/library_search.h"
 #include "common/program_args.h"
 #include "common/tool_options.h"
 #include "common/wire_formats.h"
@@ -170,49 +171,74 @@ bool registerClass(const char* name, WNDPROC procedure, HINSTANCE instance) {
     return RegisterClassA(&windowClass) != 0;
 }
 
+// What the stand-in shows for the program it plays.
+struct Signs {
+    std::string mutex;
+    // A hidden control window. The others than the client use the variant's class: with the
+    // client's own, the setup would take them for the client itself.
+    const char* controlClass;
+    const char* windowClass; // a visible top-level window, or none
+    const char* windowTitle;
+    bool servesPipe;
+};
+
+Signs signsOf(ClientSign sign) {
+    namespace n = zov::names;
+    switch (sign) {
+    case ClientSign::Variant:
+        return {std::string("Global\\") + n::kVariantMutex, n::kVariantControlClass, nullptr, nullptr, true};
+    case ClientSign::Sibling:
+        return {std::string("Global\\") + n::kSiblingMutex, n::kVariantControlClass, nullptr, nullptr, true};
+    case ClientSign::Uninstaller:
+        return {n::kUninstallerMutex, n::kVariantControlClass, n::kUninstallerClass, n::kUninstallerTitle,
+                false};
+    case ClientSign::Client:
+        break;
+    }
+    return {std::string("Global\\") + n::kClientMutex, n::kClientControlClass, n::kClientFrameClass, "ZOV",
+            false};
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    zov::tools::restrictLibrarySearch();
     gOptions = parseClientOptions(programArguments());
     gUserName = gOptions.userName ? *gOptions.userName : currentUserName();
+    const Signs signs = signsOf(gOptions.sign);
 
-    const std::string mutexName =
-        std::string("Global\\") + (gOptions.variant ? zov::names::kVariantMutex : zov::names::kClientMutex);
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutexName.c_str());
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, signs.mutex.c_str());
     if (mutex == nullptr)
         return 1;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // One client at a time: hand over to the one that runs.
-        if (HWND running = FindWindowA("ZOV Frame", nullptr))
-            SetForegroundWindow(running);
+        // One at a time: hand over to the one that runs.
+        if (signs.windowClass != nullptr)
+            if (HWND running = FindWindowA(signs.windowClass, nullptr))
+                SetForegroundWindow(running);
         CloseHandle(mutex);
         return 0;
     }
 
-    // The variant has its own control window class: one with the client's classes would
-    // be taken for the client itself.
-    const char* controlClass =
-        gOptions.variant ? zov::names::kVariantControlClass : zov::names::kClientControlClass;
-    if (!registerClass(controlClass, controlProc, instance)) {
+    if (!registerClass(signs.controlClass, controlProc, instance)) {
         CloseHandle(mutex);
         return 1;
     }
-    HWND control = CreateWindowExA(0, controlClass, "ZOV External API", WS_POPUP, 0, 0, 0, 0, nullptr,
+    HWND control = CreateWindowExA(0, signs.controlClass, "ZOV External API", WS_POPUP, 0, 0, 0, 0, nullptr,
                                    nullptr, instance, nullptr);
     HWND frame = nullptr;
-    if (!gOptions.variant && registerClass(zov::names::kClientFrameClass, frameProc, instance)) {
-        frame = CreateWindowExA(0, zov::names::kClientFrameClass, "ZOV", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    if (signs.windowClass != nullptr && registerClass(signs.windowClass, frameProc, instance)) {
+        frame = CreateWindowExA(0, signs.windowClass, signs.windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 480, 320, nullptr, nullptr, instance, nullptr);
         if (frame != nullptr) {
             ShowWindow(frame, show);
             UpdateWindow(frame);
         }
     }
-    if (control == nullptr || (!gOptions.variant && frame == nullptr)) {
+    if (control == nullptr || (signs.windowClass != nullptr && frame == nullptr)) {
         CloseHandle(mutex);
         return 1;
     }
-    if (gOptions.variant) {
+    if (signs.servesPipe) {
         HANDLE listener = CreateThread(nullptr, 0, pipeListener, nullptr, 0, nullptr);
         if (listener != nullptr)
             CloseHandle(listener);

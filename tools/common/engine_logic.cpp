@@ -148,6 +148,7 @@ EngineControl readControl(const std::function<std::string(const char* key)>& val
     if (auto delay = parseInteger(value("delay_ms")); delay && *delay > 0)
         control.delayMs = static_cast<unsigned>(std::min<long long>(*delay, kMaxControlDelayMs));
     control.record = trim(value("record"));
+    control.roundTrips = trim(value("roundtrips"));
     if (auto phase = parseInteger(value("phase")); phase && *phase >= INT_MIN && *phase <= INT_MAX)
         control.phase = static_cast<int>(*phase);
     if (auto at = parseInteger(value("cancel_at")); at && *at >= 0 && *at <= 100)

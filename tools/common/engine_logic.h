@@ -84,6 +84,7 @@ struct EngineControl {
     bool crash = false;
     unsigned delayMs = 0;
     std::string record;
+    std::string roundTrips; // where to write how long the frame took to answer test reports
     std::optional<int> phase;
     std::optional<int> cancelAt;
     // hold=start,P,...: waits before InitProgress ("start") and after the first main report of

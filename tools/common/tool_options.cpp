@@ -50,7 +50,11 @@ ClientOptions parseClientOptions(const std::vector<std::string>& args) {
         else if (name == "exitdelay")
             takeCount(args, i, options.exitDelayMs);
         else if (name == "variant")
-            options.variant = true;
+            options.sign = ClientSign::Variant;
+        else if (name == "sibling")
+            options.sign = ClientSign::Sibling;
+        else if (name == "uninstaller")
+            options.sign = ClientSign::Uninstaller;
         else if (name == "noexit")
             options.noExit = true;
         else if (name == "lifetime")

@@ -9,10 +9,18 @@
 
 namespace zov::tools {
 
+// The program the stand-in client plays, by the signs the setup knows it by.
+enum class ClientSign {
+    Client,     // the client itself
+    Variant,    // -variant: the second client variant ("_ZOVT_AppMutex", the session pipe)
+    Sibling,    // -sibling: the sibling service's client ("_Qtm_AppMutex", the session pipe)
+    Uninstaller // -uninstaller: the uninstaller ("ZOVUninst", its "GLBSInstall" window)
+};
+
 struct ClientOptions {
-    bool sixteenBit = false;             // -16bit: answer 3524 with 16 in the low word
-    unsigned exitDelayMs = 0;            // -exitdelay N: wait this long after 3623 before exiting
-    bool variant = false;                // -variant: the sibling variant with its mutex and pipe
+    bool sixteenBit = false;  // -16bit: answer 3524 with 16 in the low word
+    unsigned exitDelayMs = 0; // -exitdelay N: wait this long after 3623 before exiting
+    ClientSign sign = ClientSign::Client;
     bool noExit = false;                 // -noexit: ignore 3623
     unsigned lifetimeMs = 0;             // -lifetime N: exit by itself after N ms (0: never)
     std::string appTitle = "ZOV";        // -apptitle TEXT: the variant's answer to pipe command 3

@@ -5,6 +5,7 @@
 // Nothing here depends on the engine's own file name or extension. The only channels
 // back to the setup are install.ini and the frame's window messages; the process exit
 // code is always 0.
+#include "common/library_search.h"
 #include "common/client_db_writer.h"
 #include "common/engine_logic.h"
 #include "progupd/progupd.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -252,6 +254,7 @@ class Engine {
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
     void holdUntilReleased() const;
+    void timeRoundTrips(const std::string& path);
 
     Profile ini_{""};
     EngineControl control_;
@@ -264,6 +267,10 @@ class Engine {
 };
 
 EngineControl Engine::loadControl() const {
+#ifndef ZOV_TEST_HOOKS
+    // The engine on a release CD does what it is for, whatever the environment says.
+    return {};
+#else
     char path[MAX_PATH + 1] = {};
     DWORD n = GetEnvironmentVariableA("ZOV_ENGINE_CONTROL", path, sizeof path);
     if (n == 0 || n >= sizeof path)
@@ -275,6 +282,7 @@ EngineControl Engine::loadControl() const {
         return {};
     Profile control(full);
     return readControl([&](const char* key) { return control.get("control", key); });
+#endif
 }
 
 void Engine::record(const std::string& path) const {
@@ -306,6 +314,8 @@ void Engine::run() {
         progress_.phase(*control_.phase);
     if (control_.crash)
         crashOnPurpose();
+    if (!control_.roundTrips.empty())
+        timeRoundTrips(control_.roundTrips);
 
     const char* outcome = control_.skipInstall ? rc::Success : install();
 
@@ -345,6 +355,29 @@ void Engine::showEngineBox() const {
     SendMessageA(frame_, zov::msg::WaitEngineBox, 0, 0);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+}
+
+// Sends a burst of 0 % reports, each as soon as the last was answered, and writes how long
+// the frame took to answer them: a frame that only looks at its messages now and then makes
+// every report wait for its next look.
+void Engine::timeRoundTrips(const std::string& path) {
+    constexpr int kReports = 20;
+    LARGE_INTEGER frequency = {}, before = {}, after = {};
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> milliseconds;
+    for (int n = 0; n < kReports && frame_ != nullptr && progress_.loaded(); ++n) {
+        QueryPerformanceCounter(&before);
+        progress_.update(0, 0);
+        QueryPerformanceCounter(&after);
+        milliseconds.push_back(1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                               static_cast<double>(frequency.QuadPart));
+    }
+    std::sort(milliseconds.begin(), milliseconds.end());
+    char text[128];
+    std::snprintf(text, sizeof text, "reports=%zu\r\nmedian_ms=%.3f\r\nslowest_ms=%.3f\r\n",
+                  milliseconds.size(), milliseconds.empty() ? 0.0 : milliseconds[milliseconds.size() / 2],
+                  milliseconds.empty() ? 0.0 : milliseconds.back());
+    appendToFile(path, text);
 }
 
 const char* Engine::install() {
@@ -566,6 +599,15 @@ void Engine::registerClient() const {
     setString("Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath", mainDir_);
     setString("Software\\Velquonet\\Velquonet", "LastRegisteredAppPath", mainDir_);
 
+    // As an installed client has it: the next setup's start-up takes it for an upgrade.
+    char windows[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+        Profile winIni(joinPath(std::string(windows, n), "win.ini"));
+        winIni.put(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath, mainDir_);
+        winIni.flush();
+    }
+
     // Empty keys: the client keeps its data in its own folder.
     Profile appData(joinPath(mainDir_, "appdata.ini"));
     appData.put("appdata", "Common", "");
@@ -600,6 +642,7 @@ void Engine::writeClientDatabase() const {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    zov::tools::restrictLibrarySearch();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     Engine engine;
     engine.run();

@@ -10,6 +10,8 @@
 //   -record FILE appends the command line it was started with, as it arrived, and a CR LF
 //   -noregister  succeeds without installing
 // "/Q" and "/s" (quiet) are accepted and change nothing: it never shows a window.
+#include "common/library_search.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -126,6 +128,7 @@ bool installPlayer() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    zov::tools::restrictLibrarySearch();
     const char* commandLine = GetCommandLineA();
     std::vector<std::string> args = words(commandLine);
     if (!args.empty())

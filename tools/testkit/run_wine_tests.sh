@@ -23,18 +23,16 @@ mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME"
 xvfb_pid=
 display=${ZOV_TEST_DISPLAY:-}
 if [ -z "$display" ]; then
-    for n in $(seq 57 99); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-            display=":$n"
-            break
-        fi
-    done
-    Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    # Xvfb picks a free display itself and writes its number to the descriptor it is given,
+    # so that runs side by side never race for one.
+    mkfifo "$work/display.fifo"
+    exec {display_fd}<>"$work/display.fifo"
+    Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
-    for _ in $(seq 50); do
-        [ -e "/tmp/.X11-unix/X${display#:}" ] && break
-        sleep 0.1
-    done
+    number=
+    read -r -t 30 -u "$display_fd" number
+    exec {display_fd}>&-
+    display=":$number"
 fi
 export DISPLAY="$display"
 

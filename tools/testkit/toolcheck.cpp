@@ -394,6 +394,10 @@ void engineInstallsPayload() {
     expect(registryString(HKEY_LOCAL_MACHINE, "Software\\Velquonet\\Velquonet", "LastRegisteredAppPath") ==
                s.mainDir,
            "engine: LastRegisteredAppPath registered");
+    char windows[MAX_PATH + 1] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    expect(profileGet(std::string(windows) + "\\win.ini", "WZOV", "AppPath") == s.mainDir,
+           "engine: win.ini [WZOV] AppPath names the client folder");
     expect(profileGet(s.mainDir + "\\appdata.ini", "appdata", "Folder").empty(),
            "engine: appdata.ini keeps the data in the client folder");
     {
@@ -704,6 +708,27 @@ void clientVariantServesPipe() {
            "variant: exits on 3623");
 }
 
+void clientPlaysTheOtherSigns() {
+    Process sibling = startClient("-sibling -apptitle Quillstone");
+    expect(mutexPresent("Global\\_Qtm_AppMutex") && !mutexPresent("Global\\_ZOV_AppMutex"),
+           "sibling: holds _Qtm_AppMutex only");
+    expect(askPipe(3) == std::string("Quillstone", 11), "sibling pipe: command 3 gives the title");
+    PostMessageA(windowOf(sibling.id, "_ZOVT_EXAPI"), zov::msg::ClientShutdown, 0, 0);
+    expect(sibling.finish(10000).has_value() && !mutexPresent("Global\\_Qtm_AppMutex"),
+           "sibling: exits on 3623");
+
+    Process uninstaller = startClient("-uninstaller");
+    HWND window = windowOf(uninstaller.id, "GLBSInstall");
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    expect(mutexPresent("Global\\ZOVUninst") && std::string(title) == "Uninstall ZOV" &&
+               windowOf(uninstaller.id, "ZOV Frame") == nullptr,
+           "uninstaller: ZOVUninst and its window titled Uninstall ZOV", title);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    expect(uninstaller.finish(10000).has_value() && !mutexPresent("Global\\ZOVUninst"),
+           "uninstaller: exits when its window closes");
+}
+
 void launcherStartsClient() {
     DeleteFileA(clientMarker().c_str());
     DWORD started = GetTickCount();
@@ -839,6 +864,7 @@ int main(int argc, char** argv) {
     clientAnswersAndExits();
     clientOptions();
     clientVariantServesPipe();
+    clientPlaysTheOtherSigns();
     launcherStartsClient();
 
     monitorRecordsLines();

@@ -196,12 +196,15 @@ TEST(ClientOptions, SlashesAndAnyLetterCase) {
     EXPECT_TRUE(options.sixteenBit);
     EXPECT_EQ(options.exitDelayMs, 1500u);
     EXPECT_TRUE(options.noExit);
-    EXPECT_TRUE(options.variant);
+    EXPECT_EQ(options.sign, ClientSign::Variant);
+    EXPECT_EQ(parseClientOptions({"/Sibling"}).sign, ClientSign::Sibling);
+    EXPECT_EQ(parseClientOptions({"-uninstaller"}).sign, ClientSign::Uninstaller);
 }
 
 TEST(ToolOptions, DefaultsAndMissingValues) {
     ClientOptions none = parseClientOptions({});
-    EXPECT_FALSE(none.sixteenBit || none.variant || none.noExit);
+    EXPECT_FALSE(none.sixteenBit || none.noExit);
+    EXPECT_EQ(none.sign, ClientSign::Client);
     EXPECT_EQ(none.exitDelayMs, 0u);
     EXPECT_EQ(none.appTitle, "ZOV");
     EXPECT_FALSE(none.userName);

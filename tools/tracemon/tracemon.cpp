@@ -1,5 +1,6 @@
 // tracemon.exe: the "Trace Monitor" viewer. Every WM_COPYDATA it receives is one trace
 // line; it lists them and, with -o, appends them to a file that tests read while it runs.
+#include "common/library_search.h"
 #include "common/program_args.h"
 #include "common/tool_options.h"
 #include "common/wire_formats.h"
@@ -101,6 +102,7 @@ void acceptCopyDataFromAnyLevel() {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+    zov::tools::restrictLibrarySearch();
     gOptions = parseMonitorOptions(programArguments());
     if (!gOptions.outputFile.empty()) {
         gOutput = CreateFileA(gOptions.outputFile.c_str(), FILE_APPEND_DATA,

@@ -11,6 +11,7 @@
 #include "diag/crash_report.h"
 #include "diag/win32/crash_handler.h"
 #include "platform/win32/win32_ports.h"
+#include "platform/win32/win32_util.h"
 
 #include <windows.h>
 #include <dbghelp.h>
@@ -183,7 +184,7 @@ bool loadDebugHelp() {
 #endif
     if (!state.debugHelpLoaded) {
         // Loaded by name at crash time and never unloaded.
-        HMODULE library = LoadLibraryA("IMAGEHLP.DLL");
+        HMODULE library = loadSystemLibrary("imagehlp.dll");
         state.symInitialize = procAddress<SymInitializeFn>(library, "SymInitialize");
         state.symCleanup = procAddress<SymCleanupFn>(library, "SymCleanup");
         state.stackWalk = procAddress<StackWalkFn>(library, ZOV_EXPORT_NAME(StackWalk));

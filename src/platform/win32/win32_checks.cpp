@@ -15,6 +15,7 @@
 #include <wtsapi32.h>
 
 #include <algorithm>
+#include <list>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -188,14 +189,20 @@ const SessionFunctions& sessionFunctions() {
 
 constexpr DWORD kPipeBuffer = 256;
 constexpr DWORD kPipeDefaultTimeoutMs = 5000;
-// A connection that sends nothing for this long is closed: a peer that connects and then
-// never speaks must not keep its thread for ever.
-constexpr DWORD kConnectionIdleMs = 30000;
+// A connection lives this long at most, however its peer behaves: one that connects and
+// never speaks, trickles requests or stops reading must not keep its instance for ever.
+constexpr DWORD kConnectionLifeMs = 30000;
+// At most this many connections at once (the instances a pipe traditionally has): a new
+// peer beyond them ends the oldest connection, so that a crowd of peers can neither exhaust
+// the process's threads nor keep the server from answering anyone else.
+constexpr std::size_t kMaxConnections = 255;
+// How long the listener waits before it tries again to make an instance.
+constexpr DWORD kListenerRetryMs = 1000;
 
-// One overlapped read or write with a bounded wait. On a time-out the operation is
-// cancelled and error is WAIT_TIMEOUT.
-bool boundedIo(HANDLE file, bool write, void* buffer, DWORD size, DWORD& done, DWORD timeoutMs,
-               DWORD& error) {
+// One overlapped read or write with a bounded wait, which `cut` (when given and set) ends
+// early. On a time-out or a cut the operation is cancelled and error is WAIT_TIMEOUT.
+bool boundedIo(HANDLE file, bool write, void* buffer, DWORD size, DWORD& done, DWORD timeoutMs, DWORD& error,
+               HANDLE cut = nullptr) {
     done = 0;
     error = 0;
     Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -216,7 +223,8 @@ bool boundedIo(HANDLE file, bool write, void* buffer, DWORD size, DWORD& done, D
             return false;
         error = 0;
     }
-    if (WaitForSingleObject(event.get(), timeoutMs) != WAIT_OBJECT_0) {
+    HANDLE waits[2] = {event.get(), cut};
+    if (WaitForMultipleObjects(cut != nullptr ? 2 : 1, waits, FALSE, timeoutMs) != WAIT_OBJECT_0) {
         CancelIo(file);
         GetOverlappedResult(file, &overlapped, &done, TRUE);
         error = WAIT_TIMEOUT;
@@ -229,29 +237,49 @@ bool boundedIo(HANDLE file, bool write, void* buffer, DWORD size, DWORD& done, D
     return true;
 }
 
+struct Connection;
+
 struct ServerContext {
     std::string pipe;
-    std::size_t maxRequest;
+    std::size_t maxRequest = 0;
     PipePort::Answer answer;
+    // The connections alive, oldest first.
+    std::mutex lock;
+    std::list<Connection*> live;
 };
 
 struct Connection {
-    HANDLE pipe;
+    HANDLE pipe = nullptr;
+    HANDLE cut = nullptr; // set by the listener to end the connection now
+    bool cutAsked = false;
     std::shared_ptr<ServerContext> server;
 };
 
+// Called with the server's lock held.
+void cutOldestConnection(ServerContext& server) {
+    for (Connection* connection : server.live) {
+        if (!connection->cutAsked) {
+            connection->cutAsked = true;
+            SetEvent(connection->cut);
+            return;
+        }
+    }
+}
+
 DWORD WINAPI connectionThread(LPVOID parameter) {
     std::unique_ptr<Connection> connection(static_cast<Connection*>(parameter));
+    ServerContext& server = *connection->server;
     HANDLE pipe = connection->pipe;
-    bool peerIdle = false;
+    const DWORD started = GetTickCount();
+    auto remaining = [started]() -> DWORD {
+        DWORD spent = GetTickCount() - started;
+        return spent >= kConnectionLifeMs ? 0 : kConnectionLifeMs - spent;
+    };
     for (;;) {
         char request[kPipeBuffer] = {};
         DWORD read = 0, error = 0;
-        const DWORD wanted =
-            static_cast<DWORD>(std::min<std::size_t>(connection->server->maxRequest, sizeof request));
-        if (!boundedIo(pipe, false, request, wanted, read, kConnectionIdleMs, error)) {
-            if (error == WAIT_TIMEOUT)
-                peerIdle = true;
+        const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(server.maxRequest, sizeof request));
+        if (!boundedIo(pipe, false, request, wanted, read, remaining(), error, connection->cut)) {
             if (error != ERROR_MORE_DATA)
                 break;
             // A request longer than a message may be: its first bytes are all that count;
@@ -259,32 +287,63 @@ DWORD WINAPI connectionThread(LPVOID parameter) {
             char rest[kPipeBuffer];
             DWORD more = 0, restError = ERROR_MORE_DATA;
             while (restError == ERROR_MORE_DATA)
-                if (boundedIo(pipe, false, rest, sizeof rest, more, kConnectionIdleMs, restError))
+                if (boundedIo(pipe, false, rest, sizeof rest, more, remaining(), restError, connection->cut))
                     restError = 0;
             if (restError != 0)
                 break;
         }
         if (read == 0)
             break;
-        std::string reply = connection->server->answer(std::string(request, read));
+        std::string reply = server.answer(std::string(request, read));
         DWORD written = 0;
         if (!boundedIo(pipe, true, reply.data(), static_cast<DWORD>(reply.size()), written,
-                       kPipeDefaultTimeoutMs, error) ||
+                       std::min(kPipeDefaultTimeoutMs, remaining()), error, connection->cut) ||
             written != reply.size())
             break;
     }
-    // A peer that stopped reading would hold the flush for ever.
-    if (!peerIdle)
-        FlushFileBuffers(pipe);
+    {
+        std::lock_guard<std::mutex> hold(server.lock);
+        server.live.remove(connection.get());
+    }
+    // No flush: every way out of the loop means the peer has gone, stopped reading, or had
+    // its time; waiting for it to read would be waiting for ever.
     DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
+    CloseHandle(connection->cut);
     return 0;
+}
+
+// A new connection thread for a connected instance; false when none could be started (the
+// instance is then closed).
+bool serve(const std::shared_ptr<ServerContext>& server, HANDLE pipe) {
+    auto connection = std::make_unique<Connection>();
+    connection->pipe = pipe;
+    connection->server = server;
+    connection->cut = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (connection->cut != nullptr) {
+        std::lock_guard<std::mutex> hold(server->lock);
+        if (server->live.size() >= kMaxConnections)
+            cutOldestConnection(*server);
+        server->live.push_back(connection.get());
+        if (HANDLE thread = CreateThread(nullptr, 0, connectionThread, connection.get(), 0, nullptr)) {
+            connection.release();
+            CloseHandle(thread);
+            return true;
+        }
+        server->live.pop_back();
+        CloseHandle(connection->cut);
+    }
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    return false;
 }
 
 DWORD WINAPI listenerThread(LPVOID parameter) {
     std::shared_ptr<ServerContext> server(static_cast<ServerContext*>(parameter));
     using InitializeFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, DWORD);
     using SetDaclFn = BOOL(WINAPI*)(PSECURITY_DESCRIPTOR, BOOL, PACL, BOOL);
+    // The server keeps answering for the whole run: an instance that cannot be made now is
+    // tried again a moment later.
     for (;;) {
         // A present but empty DACL: a setup in any session, under any account, may ask.
         HMODULE advapi = GetModuleHandleA("advapi32.dll");
@@ -300,8 +359,10 @@ DWORD WINAPI listenerThread(LPVOID parameter) {
             CreateNamedPipeA(server->pipe.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                              PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
                              kPipeBuffer, kPipeBuffer, kPipeDefaultTimeoutMs, &attributes);
-        if (pipe == INVALID_HANDLE_VALUE)
-            return 1;
+        if (pipe == INVALID_HANDLE_VALUE) {
+            Sleep(kListenerRetryMs);
+            continue;
+        }
         Handle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         OVERLAPPED overlapped;
         std::memset(&overlapped, 0, sizeof overlapped);
@@ -322,15 +383,7 @@ DWORD WINAPI listenerThread(LPVOID parameter) {
             CloseHandle(pipe);
             continue;
         }
-        auto* connection = new Connection{pipe, server};
-        HANDLE thread = CreateThread(nullptr, 0, connectionThread, connection, 0, nullptr);
-        if (thread == nullptr) {
-            delete connection;
-            DisconnectNamedPipe(pipe);
-            CloseHandle(pipe);
-        } else {
-            CloseHandle(thread);
-        }
+        serve(server, pipe);
     }
 }
 
@@ -509,8 +562,8 @@ std::uint32_t Win32Checks::windowProcess(WindowHandle window) {
     return pid;
 }
 
-ProcessHandle Win32Checks::openProcess(std::uint32_t pid) {
-    HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+ProcessHandle Win32Checks::openProcess(std::uint32_t pid, std::uint32_t access) {
+    HANDLE process = OpenProcess(access, FALSE, pid);
     return ProcessHandle{reinterpret_cast<std::uintptr_t>(process), 0};
 }
 
@@ -658,6 +711,7 @@ std::optional<std::vector<DirectoryEntry>> Win32Checks::listDirectory(const std:
         DirectoryEntry entry;
         entry.name = fixedText(data.cFileName, sizeof data.cFileName);
         entry.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
         entry.modified = unixSecondsOf(data.ftLastWriteTime);
         entries.push_back(std::move(entry));
@@ -680,33 +734,27 @@ bool Win32Checks::createDirectory(const std::string& path) {
 }
 
 std::optional<std::string> Win32Checks::fileVersion(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
-        return std::nullopt;
-    std::vector<unsigned char> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
-        return std::nullopt;
     struct Translation {
         WORD language;
         WORD codePage;
     };
-    Translation* translations = nullptr;
+    VersionResource resource(path);
+    void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translations),
-                        &length) ||
-        translations == nullptr)
+    if (!resource.query("\\VarFileInfo\\Translation", value, length))
         return std::nullopt;
+    // Copied out: the resource's block need not be aligned for the structure.
+    std::vector<Translation> translations(length / sizeof(Translation));
+    std::memcpy(translations.data(), value, translations.size() * sizeof(Translation));
     std::optional<std::string> version;
-    for (UINT i = 0; i < length / sizeof(Translation); ++i) {
+    for (const Translation& translation : translations) {
         char block[64];
         std::snprintf(block, sizeof block, "\\StringFileInfo\\%08X\\FileVersion",
-                      (static_cast<unsigned>(translations[i].language) << 16) | translations[i].codePage);
-        char* text = nullptr;
+                      (static_cast<unsigned>(translation.language) << 16) | translation.codePage);
+        void* text = nullptr;
         UINT textLength = 0;
-        if (VerQueryValueA(data.data(), block, reinterpret_cast<void**>(&text), &textLength) &&
-            text != nullptr)
-            version = fixedText(text, textLength);
+        if (resource.query(block, text, textLength))
+            version = fixedText(static_cast<const char*>(text), textLength);
     }
     return version;
 }
@@ -824,7 +872,10 @@ std::optional<std::string> Win32Checks::transact(const std::string& pipe, const 
 }
 
 bool Win32Checks::startServer(const std::string& pipe, std::size_t maxRequest, Answer answer) {
-    auto* context = new ServerContext{pipe, maxRequest, std::move(answer)};
+    auto* context = new ServerContext;
+    context->pipe = pipe;
+    context->maxRequest = maxRequest;
+    context->answer = std::move(answer);
     HANDLE thread = CreateThread(nullptr, 0, listenerThread, context, 0, nullptr);
     if (thread == nullptr) {
         delete context;

@@ -39,7 +39,7 @@ class Win32Checks final : public VersionQuery,
     std::optional<std::vector<ProcessEntry>> processList() override;
     std::optional<std::vector<ModuleEntry>> moduleList(std::uint32_t pid) override;
     std::uint32_t windowProcess(WindowHandle window) override;
-    ProcessHandle openProcess(std::uint32_t pid) override;
+    ProcessHandle openProcess(std::uint32_t pid, std::uint32_t access) override;
 
     std::optional<std::vector<TokenGroup>> tokenGroups() override;
     std::uint32_t processorType() override;

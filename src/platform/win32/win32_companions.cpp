@@ -69,23 +69,16 @@ std::optional<std::string> Win32CompanionSystem::classKeyDefault(const std::stri
 }
 
 std::optional<FileVersionWords> Win32CompanionSystem::fileVersion(const std::string& path) {
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    if (size == 0)
-        return std::nullopt;
-    std::vector<char> data(size);
-    if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
-        return std::nullopt;
-    VS_FIXEDFILEINFO* fixed = nullptr;
+    VersionResource resource(path);
+    void* value = nullptr;
     UINT length = 0;
-    char root[] = "\\";
-    if (!VerQueryValueA(data.data(), root, reinterpret_cast<void**>(&fixed), &length) || fixed == nullptr ||
-        length < sizeof(VS_FIXEDFILEINFO))
+    if (!resource.query("\\", value, length) || length < sizeof(VS_FIXEDFILEINFO))
         return std::nullopt;
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     return FileVersionWords{fixed->dwFileVersionMS, fixed->dwFileVersionLS};
 }
 
-ProcessHandle Win32CompanionSystem::startDetached(const std::string& commandLine) {
+ProcessHandle Win32CompanionSystem::startDetached(const ProcessStart& what) {
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
@@ -94,10 +87,11 @@ ProcessHandle Win32CompanionSystem::startDetached(const std::string& commandLine
     PROCESS_INFORMATION info;
     std::memset(&info, 0, sizeof info);
     // CreateProcessA may write into the command line: hand it a private copy.
+    const std::string commandLine = what.commandLine();
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessA(what.program.c_str(), line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &info))
         return {};
     ProcessHandle process;
     process.process = reinterpret_cast<std::uintptr_t>(info.hProcess);

@@ -30,6 +30,20 @@ bool Win32ProfileStore::deleteSection(const std::string& file, const std::string
     return WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file.c_str()) != FALSE;
 }
 
+bool Win32ProfileStore::writeSection(const std::string& file, const std::string& section,
+                                     const std::vector<std::pair<std::string, std::string>>& keys) {
+    // "key=value" strings one after the other, each ended by a NUL, the list by another.
+    std::string list;
+    for (const auto& [key, value] : keys) {
+        list += key;
+        list += '=';
+        list += value;
+        list += '\0';
+    }
+    list += '\0';
+    return WritePrivateProfileSectionA(section.c_str(), list.c_str(), file.c_str()) != FALSE;
+}
+
 void Win32ProfileStore::flush() {
     // Reports failure even when the cache was flushed; nothing to learn from the result.
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);

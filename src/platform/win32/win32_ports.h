@@ -10,6 +10,7 @@
 #include <winsvc.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zov::win32 {
@@ -29,6 +30,8 @@ class Win32ProfileStore final : public ProfileStore {
                      const std::string& value) override;
     bool deleteKey(const std::string& file, const std::string& section, const std::string& key) override;
     bool deleteSection(const std::string& file, const std::string& section) override;
+    bool writeSection(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& keys) override;
     void flush() override;
     std::string readString(const std::string& file, const std::string& section, const std::string& key,
                            const std::string& defaultValue, std::size_t bufferSize) override;
@@ -95,6 +98,7 @@ class Win32WindowSystem final : public WindowSystem {
     void removeDialog(HWND dialog);
 
     void pumpMessages() override;
+    void waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) override;
     WindowHandle findWindow(const std::string* windowClass, const std::string* title) override;
     bool windowExists(WindowHandle window) override;
     std::intptr_t sendMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -111,8 +115,8 @@ class Win32WindowSystem final : public WindowSystem {
 // win32_processes.cpp
 class Win32Processes final : public Processes {
   public:
-    ProcessHandle start(const std::string& commandLine, bool showMaximized) override;
-    StandardUserStart startAsStandardUser(const std::string& commandLine, bool showMaximized,
+    ProcessHandle start(const ProcessStart& what, bool showMaximized) override;
+    StandardUserStart startAsStandardUser(const ProcessStart& what, bool showMaximized,
                                           ProcessHandle& started) override;
     bool hasEnded(const ProcessHandle& process) override;
     std::optional<std::uint32_t> exitCode(const ProcessHandle& process) override;
@@ -131,11 +135,20 @@ class Win32KernelObjects final : public KernelObjects {
 class Win32Shell final : public Shell {
   public:
     std::optional<std::string> programFilesFolder() override;
+    ~Win32Shell() override;
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;
+    void startShortcut(const std::string& link, const std::string& target,
+                       const std::string& description) override;
     std::optional<std::string> shortcutTarget(const std::string& link) override;
     bool deletePattern(const std::string& pattern) override;
     void notifyAssociationsChanged() override;
+    void settle() override;
+
+  private:
+    // Saving a link and the association notice can take tens of milliseconds each (Wine
+    // starts a helper program for both); they run beside the UI thread.
+    std::vector<std::thread> background_;
 };
 
 class Win32Power final : public Power {

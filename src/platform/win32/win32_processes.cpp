@@ -99,19 +99,19 @@ HANDLE standardUserToken(DWORD integrityLevel) {
 
 } // namespace
 
-ProcessHandle Win32Processes::start(const std::string& commandLine, bool showMaximized) {
+ProcessHandle Win32Processes::start(const ProcessStart& what, bool showMaximized) {
     STARTUPINFOA startup = startupInfo(showMaximized);
     PROCESS_INFORMATION info;
     std::memset(&info, 0, sizeof info);
-    std::vector<char> command = writableCommandLine(commandLine);
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
+    std::vector<char> command = writableCommandLine(what.commandLine());
+    if (!CreateProcessA(what.program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
         return {};
     return handles(info);
 }
 
-Processes::StandardUserStart Win32Processes::startAsStandardUser(const std::string& commandLine,
-                                                                 bool showMaximized, ProcessHandle& started) {
+Processes::StandardUserStart Win32Processes::startAsStandardUser(const ProcessStart& what, bool showMaximized,
+                                                                 ProcessHandle& started) {
     using CreateProcessAsUserFn =
         BOOL(WINAPI*)(HANDLE, LPCSTR, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD,
                       LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION);
@@ -126,8 +126,8 @@ Processes::StandardUserStart Win32Processes::startAsStandardUser(const std::stri
     STARTUPINFOA startup = startupInfo(showMaximized);
     PROCESS_INFORMATION info;
     std::memset(&info, 0, sizeof info);
-    std::vector<char> command = writableCommandLine(commandLine);
-    BOOL created = createProcessAsUser(token, nullptr, command.data(), nullptr, nullptr, FALSE,
+    std::vector<char> command = writableCommandLine(what.commandLine());
+    BOOL created = createProcessAsUser(token, what.program.c_str(), command.data(), nullptr, nullptr, FALSE,
                                        NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &info);
     // The caller traces the reason of a failure: keep it across the clean-up.
     DWORD error = GetLastError();

@@ -87,6 +87,13 @@ bool Win32Shell::createShortcut(const std::string& link, const std::string& targ
     return SUCCEEDED(persist->Save(file.c_str(), TRUE));
 }
 
+void Win32Shell::startShortcut(const std::string& link, const std::string& target,
+                               const std::string& description) {
+    // The worker enters an apartment of its own (ComScope) for the shell link object.
+    background_.emplace_back(
+        [this, link, target, description] { createShortcut(link, target, description); });
+}
+
 std::optional<std::string> Win32Shell::shortcutTarget(const std::string& link) {
     std::wstring file = widePath(link);
     if (file.empty())
@@ -110,6 +117,12 @@ std::optional<std::string> Win32Shell::shortcutTarget(const std::string& link) {
 bool Win32Shell::deletePattern(const std::string& pattern) {
     if (pattern.empty())
         return false;
+    // The shell's file operation is slow to start; when nothing matches it has nothing to do.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(search);
     // The source is a list of names ended by an empty one: one pattern, two NULs.
     std::string from = pattern;
     from.push_back('\0');
@@ -126,7 +139,17 @@ bool Win32Shell::deletePattern(const std::string& pattern) {
 }
 
 void Win32Shell::notifyAssociationsChanged() {
-    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    background_.emplace_back([] { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); });
+}
+
+void Win32Shell::settle() {
+    for (std::thread& worker : background_)
+        worker.join();
+    background_.clear();
+}
+
+Win32Shell::~Win32Shell() {
+    settle();
 }
 
 bool Win32Power::enableShutdownPrivilege() {

@@ -6,6 +6,35 @@
 #include <cstring>
 
 namespace zov::win32 {
+namespace {
+
+constexpr DWORD kSearchSystemFolder = 0x00000800; // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+struct VersionFunctions {
+    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    SizeFn size = nullptr;
+    InfoFn info = nullptr;
+    QueryFn query = nullptr;
+};
+
+const VersionFunctions& versionFunctions() {
+    // Loaded once and kept for the process.
+    static const VersionFunctions functions = [] {
+        HMODULE library = loadSystemLibrary("version.dll");
+        VersionFunctions f;
+        f.size = procAddress<VersionFunctions::SizeFn>(library, "GetFileVersionInfoSizeA");
+        f.info = procAddress<VersionFunctions::InfoFn>(library, "GetFileVersionInfoA");
+        f.query = procAddress<VersionFunctions::QueryFn>(library, "VerQueryValueA");
+        if (f.size == nullptr || f.info == nullptr || f.query == nullptr)
+            f = VersionFunctions{};
+        return f;
+    }();
+    return functions;
+}
+
+} // namespace
 
 HKEY rootKey(RegRoot root) {
     return root == RegRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -46,13 +75,29 @@ std::optional<RegistryValue> readRegistryValue(HKEY root, const std::string& key
     return result;
 }
 
+void restrictLibrarySearch() {
+    // Both are looked up: Windows 2000 and 98 have neither, Windows XP and Vista only the first.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    if (auto setDllDirectory = procAddress<SetDllDirectoryFn>(kernel, "SetDllDirectoryA"))
+        setDllDirectory("");
+    // Without this the program's own folder stays first in the search; it also rules what
+    // system libraries load by name on our behalf.
+    if (auto setDefault = procAddress<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories"))
+        setDefault(kSearchSystemFolder);
+}
+
 HMODULE loadSystemLibrary(const char* name) {
-    char folder[MAX_PATH + 1] = {};
-    UINT n = GetSystemDirectoryA(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH)
+    char path[MAX_PATH + 1] = {};
+    UINT n = GetSystemDirectoryA(path, MAX_PATH);
+    const std::size_t nameLength = std::strlen(name);
+    if (n == 0 || n + 1 + nameLength > MAX_PATH)
         return nullptr;
-    std::string path = std::string(folder, n) + "\\" + name;
-    return LoadLibraryA(path.c_str());
+    path[n] = '\\';
+    std::memcpy(path + n + 1, name, nameLength + 1);
+    // The library's own imports are looked for beside it, in the system folder, first.
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 std::optional<std::string> shellFolderPath(int folder) {
@@ -72,6 +117,26 @@ std::optional<std::string> shellFolderPath(int folder) {
             FreeLibrary(library);
     }
     return std::nullopt;
+}
+
+VersionResource::VersionResource(const std::string& path) {
+    const VersionFunctions& f = versionFunctions();
+    if (f.size == nullptr)
+        return;
+    DWORD ignored = 0;
+    DWORD size = f.size(path.c_str(), &ignored);
+    if (size == 0)
+        return;
+    data_.resize(size);
+    if (!f.info(path.c_str(), 0, size, data_.data()))
+        data_.clear();
+}
+
+bool VersionResource::query(const char* subBlock, void*& value, UINT& length) {
+    value = nullptr;
+    length = 0;
+    return !data_.empty() && versionFunctions().query(data_.data(), subBlock, &value, &length) &&
+           value != nullptr;
 }
 
 CalendarTime calendarOf(const SYSTEMTIME& time) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zov::win32 {
 
@@ -44,13 +45,33 @@ struct RegistryValue {
 std::optional<RegistryValue> readRegistryValue(HKEY root, const std::string& key, const std::string& value,
                                                std::size_t maxBytes);
 
-// A system library by its full path: the current folder (a download folder, a CD) never
-// supplies one. Null when it cannot be loaded.
+// The first thing WinMain does: the current folder leaves the library search and, where the
+// system can be told so, every library looked for by name comes from the system folder
+// (setup.exe runs elevated from CDs and download folders, where anyone may leave a file
+// named like a system library).
+void restrictLibrarySearch();
+
+// A system library by its full path: the program's folder (a download folder, a CD) never
+// supplies one, nor one of its own imports. Null when it cannot be loaded. Uses no heap:
+// the crash filter loads its debug-help library through here.
 HMODULE loadSystemLibrary(const char* name);
 
 // SHGetFolderPathA with a folder id, from shfolder.dll or else shell32.dll; nullopt when
 // neither has it or it fails.
 std::optional<std::string> shellFolderPath(int folder);
+
+// A file's version resource, read through "version.dll" (looked up at run time: it is no
+// library the system always takes from its own folder, so it is not imported).
+class VersionResource {
+  public:
+    explicit VersionResource(const std::string& path);
+    explicit operator bool() const { return !data_.empty(); }
+    // VerQueryValueA: a value inside the resource and its length; false when it is absent.
+    bool query(const char* subBlock, void*& value, UINT& length);
+
+  private:
+    std::vector<unsigned char> data_;
+};
 
 CalendarTime calendarOf(const SYSTEMTIME& time);
 // Seconds since 1970 (0 for anything earlier).

@@ -42,6 +42,19 @@ void Win32WindowSystem::pumpMessages() {
     }
 }
 
+void Win32WindowSystem::waitForMessage(std::uint32_t milliseconds, const ProcessHandle* process) {
+    HANDLE handles[1] = {};
+    DWORD count = 0;
+    if (process != nullptr && *process)
+        handles[count++] = reinterpret_cast<HANDLE>(process->process);
+    // Sent messages wake the wait too (QS_SENDMESSAGE): another process's SendMessage blocks
+    // until this thread answers. MWMO_INPUTAVAILABLE also counts messages that were already
+    // waiting when a dispatch began, so none is left lying until the time is up.
+    MsgWaitForMultipleObjectsEx(count, count != 0 ? handles : nullptr,
+                                milliseconds == kWaitForever ? INFINITE : milliseconds,
+                                QS_ALLINPUT | QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+}
+
 WindowHandle Win32WindowSystem::findWindow(const std::string* windowClass, const std::string* title) {
     HWND found = FindWindowA(windowClass != nullptr ? windowClass->c_str() : nullptr,
                              title != nullptr ? title->c_str() : nullptr);

@@ -1,8 +1,8 @@
 #include "ui/win32/skin.h"
+#include "platform/win32/win32_util.h"
 
 #include <commctrl.h>
 
-#include <cstring>
 #include <vector>
 
 namespace zov::win32 {
@@ -12,12 +12,7 @@ using GradientFillFn = BOOL(WINAPI*)(HDC, PTRIVERTEX, ULONG, PVOID, ULONG, ULONG
 
 GradientFillFn gradientFillFunction() {
     static GradientFillFn fn = [] {
-        char path[MAX_PATH];
-        UINT n = GetSystemDirectoryA(path, MAX_PATH);
-        if (n == 0 || n + sizeof "\\msimg32.dll" > MAX_PATH)
-            return GradientFillFn{};
-        std::strcat(path, "\\msimg32.dll");
-        HMODULE module = LoadLibraryA(path);
+        HMODULE module = loadSystemLibrary("msimg32.dll");
         return module != nullptr ? reinterpret_cast<GradientFillFn>(
                                        reinterpret_cast<void*>(GetProcAddress(module, "GradientFill")))
                                  : GradientFillFn{};

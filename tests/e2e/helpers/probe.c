@@ -6,6 +6,13 @@
  *       reply of at most 4096 bytes. With -hangup it sends only the first 3 bytes and closes
  *       the connection without reading. Writes "ok=1 bytes=<n> hex=<reply in hex>", or
  *       "ok=0 step=<what failed> error=<code>".
+ *   probe -out FILE flood NAME COUNT
+ *       Connects COUNT hostile peers (each waits at most 200 ms for an instance) that send
+ *       requests until the pipe takes no more and never read a reply. Waits up to 20 s for
+ *       the server to let go of each of them (its write that was left waiting ends), then,
+ *       with all of them still open, asks command 3 as a well-behaved peer (waiting up to
+ *       20 s for an instance). Writes "peers=<connected> waiting=<left waiting> cut=<let go> "
+ *       and that answer as "pipe" writes it.
  *   probe -out FILE mutex NAME
  *       Writes "exists=1" when OpenMutexA opens the mutex, else "exists=0 error=<code>".
  *   probe -out FILE boxtext TITLE
@@ -25,7 +32,8 @@ static FILE* open_out(const char* path) {
     return f ? f : stdout;
 }
 
-static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned size, int hangup) {
+static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned size, int hangup,
+                      DWORD wait_ms) {
     unsigned char request[8192];
     DWORD written = 0, read = 0;
     unsigned char reply[4096];
@@ -41,7 +49,7 @@ static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned si
     request[1] = (unsigned char)((command >> 8) & 0xFF);
     request[2] = (unsigned char)((command >> 16) & 0xFF);
     request[3] = (unsigned char)((command >> 24) & 0xFF);
-    if (!WaitNamedPipeA(name, 5000)) {
+    if (!WaitNamedPipeA(name, wait_ms)) {
         fprintf(out, "ok=0 step=wait error=%lu\n", GetLastError());
         return 0;
     }
@@ -100,6 +108,54 @@ static int probe_pipe(FILE* out, const char* name, unsigned command, unsigned si
     return 0;
 }
 
+static int probe_flood(FILE* out, const char* name, unsigned count) {
+    static const unsigned char request[8] = {3, 0, 0, 0, 0, 0, 0, 0};
+    HANDLE* peers = (HANDLE*)calloc(count, sizeof(HANDLE));
+    OVERLAPPED* pending = (OVERLAPPED*)calloc(count, sizeof(OVERLAPPED));
+    char* waiting = (char*)calloc(count, 1);
+    unsigned connected = 0, cut = 0, left = 0;
+    DWORD started;
+    if (peers == NULL || pending == NULL || waiting == NULL)
+        return 2;
+    for (unsigned i = 0; i < count; ++i) {
+        HANDLE pipe;
+        if (!WaitNamedPipeA(name, 200))
+            continue;
+        pipe = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_FLAG_OVERLAPPED,
+                           NULL);
+        if (pipe == INVALID_HANDLE_VALUE)
+            continue;
+        peers[i] = pipe;
+        ++connected;
+        /* Requests until one is left waiting (the server stopped taking them in); no reads. */
+        for (int k = 0; k < 256; ++k) {
+            memset(&pending[i], 0, sizeof pending[i]);
+            if (!WriteFile(pipe, request, sizeof request, NULL, &pending[i])) {
+                waiting[i] = GetLastError() == ERROR_IO_PENDING;
+                left += waiting[i];
+                break;
+            }
+        }
+    }
+    /* A server that lets go of a peer ends the write it left waiting. */
+    started = GetTickCount();
+    while (cut < left && GetTickCount() - started < 20000) {
+        Sleep(100);
+        for (unsigned i = 0; i < count; ++i) {
+            if (waiting[i] && HasOverlappedIoCompleted(&pending[i])) {
+                waiting[i] = 0;
+                ++cut;
+            }
+        }
+    }
+    fprintf(out, "peers=%u waiting=%u cut=%u ", connected, left, cut);
+    probe_pipe(out, name, 3, 8, 0, 20000);
+    for (unsigned i = 0; i < count; ++i)
+        if (peers[i] != NULL)
+            CloseHandle(peers[i]);
+    return 0;
+}
+
 static int probe_mutex(FILE* out, const char* name) {
     HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name);
     if (mutex == NULL) {
@@ -145,7 +201,9 @@ int main(int argc, char** argv) {
             else if (strcmp(argv[k], "-hangup") == 0)
                 hangup = 1;
         }
-        status = probe_pipe(out, argv[i + 1], (unsigned)strtoul(argv[i + 2], NULL, 10), size, hangup);
+        status = probe_pipe(out, argv[i + 1], (unsigned)strtoul(argv[i + 2], NULL, 10), size, hangup, 5000);
+    } else if (strcmp(argv[i], "flood") == 0 && i + 2 < argc) {
+        status = probe_flood(out, argv[i + 1], (unsigned)strtoul(argv[i + 2], NULL, 10));
     } else if (strcmp(argv[i], "mutex") == 0 && i + 1 < argc) {
         status = probe_mutex(out, argv[i + 1]);
     } else if (strcmp(argv[i], "boxtext") == 0 && i + 1 < argc) {
