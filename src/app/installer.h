@@ -51,6 +51,8 @@ class InstallerApp final : public Finisher {
     std::uint32_t exitCodeFor(char engineResult);
     // The dialogs of the checks and the run sequence; message-box stand-ins by default.
     void setDialogs(CheckDialogs& dialogs);
+    // The message-box stand-ins, for a user interface that replaces only some of them.
+    CheckDialogs& boxDialogs() { return boxDialogs_; }
     // What shows the wizard's pages; without one each page takes its default answer unseen.
     void setPageHost(PageHost& pages) { wizard_.setPageHost(pages); }
     // The wizard flow of the interactive run (the directory page's chooser is set on it).

@@ -1,9 +1,12 @@
-// setup.exe: hardens DLL loading, builds the real machine and hands the run to the core.
+// setup.exe: hardens DLL loading, builds the real machine and the windows, and hands the run
+// to the core.
 #include "app/installer.h"
 #include "diag/win32/crash_handler.h"
 #include "platform/win32/win32_machine.h"
 #include "platform/win32/win32_util.h"
 #include "ui/win32/frame_window.h"
+#include "ui/win32/page_host.h"
+#include "ui/win32/resume_dialog.h"
 
 #include <windows.h>
 
@@ -17,8 +20,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
 
     static zov::win32::Win32Machine realMachine(instance);
     static zov::Machine machine = realMachine.machine();
-    static zov::win32::FrameWindow frame(instance, machine.strings);
+    static zov::win32::Look look(instance, machine.strings);
+    static zov::win32::FrameWindow frame(instance, look);
     static zov::InstallerApp app(machine, frame);
+    static zov::win32::Win32PageHost pages(look, frame);
+    static zov::win32::WizardDialogs dialogs(look, frame, app.boxDialogs());
 
     frame.setRouter([](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         std::intptr_t r = 0;
@@ -28,6 +34,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     });
     frame.setCloseHandler([] { app.frameLogic().onClose(); });
     frame.setCreatedHandler([](HWND hwnd) { realMachine.setOwner(hwnd); });
+    frame.setTimerHandler([] { app.frameLogic().onFrameTimer(); });
+    frame.setCancelHandler([] { app.frameLogic().requestCancel(); });
+    frame.setPaintText([] { return app.frameLogic().frameTextForPaint(); });
+    frame.setDialogHandler([](HWND dialog, bool made) {
+        if (made)
+            realMachine.addDialog(dialog);
+        else
+            realMachine.removeDialog(dialog);
+    });
+    app.setPageHost(pages);
+    app.setDialogs(dialogs);
 
     app.run(zov::withoutProgramName(GetCommandLineA()));
 }

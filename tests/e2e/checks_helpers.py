@@ -6,11 +6,12 @@ import os
 import shutil
 import time
 
-from harness import BIN_DIR, BM_CLICK, HELPERS, SetupTestCase, read_text, windows_path
+from harness import BIN_DIR, HELPERS, PAGE, SetupTestCase, UiDriver, read_text, windows_path
 
 CAPTION = "Install ZOV 9.0 VR"
 IDOK, IDCANCEL, IDRETRY, IDYES, IDNO = 1, 2, 4, 6, 7
 CLIENT_FOLDER = "client"
+MESSAGE_BOX = "65535"  # a message box: the dialog holding the text control 0xFFFF
 
 
 class ChecksTestCase(SetupTestCase):
@@ -53,23 +54,34 @@ class ChecksTestCase(SetupTestCase):
 
     # -- answering prompts -----------------------------------------------------------------------
     def answer_boxes(self, run, decide, timeout=120):
-        """Until the setup ends: finds each message box with the setup's caption, reads its
-        text, and presses the button that decide(text) names. Returns the texts in order."""
+        """Until the setup ends: finds each message box (and the resume dialog), reads its
+        text, and presses the button that decide(text) names; on the welcome page it chooses
+        New Member. Returns the texts in order."""
         seen = []
-        last = None
-        deadline = time.monotonic() + timeout
-        while run.running() and time.monotonic() < deadline:
-            found, hwnd, _ = self.prefix.wmsend(cls="#32770", title=CAPTION)
-            if not found or hwnd == last:
-                time.sleep(0.3)
-                continue
-            text = self.probe("boxtext", CAPTION)
-            if text.startswith("found=0"):
-                continue
-            button = decide(text)
-            self.prefix.wmsend(cls="#32770", title=CAPTION, child=button, message=BM_CLICK)
-            seen.append(text)
-            last = hwnd
+        ui = UiDriver(self.prefix).start()
+        try:
+            deadline = time.monotonic() + timeout
+            while run.running() and time.monotonic() < deadline:
+                ok, welcome = ui.try_call("wait", PAGE["welcome"], 0)
+                if ok:
+                    ui.try_call("click", "@" + welcome, 1060)
+                    ui.try_call("gone", "@" + welcome, 10000)
+                    continue
+                for selector, text_id in ((MESSAGE_BOX, 0xFFFF), (PAGE["resume"], 1089)):
+                    ok, hwnd = ui.try_call("wait", selector, 0)
+                    if not ok:
+                        continue
+                    ok, text = ui.try_call("text", "@" + hwnd, text_id)
+                    if not ok:
+                        continue  # gone meanwhile
+                    ui.try_call("click", "@" + hwnd, decide(text))
+                    ui.try_call("gone", "@" + hwnd, 10000)
+                    seen.append(text)
+                    break
+                else:
+                    time.sleep(0.2)
+        finally:
+            ui.stop()
         return seen
 
     @staticmethod

@@ -9,6 +9,9 @@ Pieces:
   desktop, registry.
 - `TraceCapture`: the "Trace Monitor" stand-in (tracemon.exe -o) around a run.
 - `SetupTestCase`: the unittest base class that wires these together.
+- `UiDriver` and `InteractiveTestCase`: an interactive setup.exe on a virtual desktop, worked
+  through its windows by uidriver.exe the way a person would; screenshots land in
+  <build>/artefacts/screenshots.
 
 By hand, after building the win64 preset:
     cd tests/e2e && python3 -m unittest -v test_silent_install
@@ -35,6 +38,7 @@ BIN_DIR = os.path.join(BUILD_DIR, "bin")
 HELPERS = os.environ.get("ZOV_E2E_HELPERS") or os.path.join(BIN_DIR, "e2e")
 CD_IMAGE = os.path.join(BUILD_DIR, "cd")
 E2E_WORK = os.path.join(BUILD_DIR, "e2e")
+ARTEFACTS = os.path.join(BUILD_DIR, "artefacts")
 
 WINE_ENV = {
     "WINEDEBUG": "-all",
@@ -55,6 +59,12 @@ def native_first(*names):
 # The frame window and its messages (the wire contract in src/protocol/contract.h).
 FRAME_CLASS = "ZOVInstallerClass"
 WM_CLOSE = 0x0010
+WM_SYSCOMMAND = 0x0112
+SC_RESTORE = 0xF120
+WS_MAXIMIZE = 0x01000000
+WS_MINIMIZEBOX = 0x00020000
+VK_TAB, VK_RETURN, VK_ESCAPE = 0x09, 0x0D, 0x1B
+IDOK, IDCANCEL = 1, 2
 BM_CLICK = 0x00F5
 WM_ENGINEDONE = 1154
 WM_SETINSTALLPHASE = 1156
@@ -202,6 +212,42 @@ def prefix_template():
         return template
 
 
+# Every program of the prefix on one virtual desktop of the screen's size: real frames and
+# maximising (bare Xvfb has neither), and the UI driver sees the setup's windows.
+VIRTUAL_DESKTOP_REG = (
+    "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n\"Desktop\"=\"Default\"\r\n\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n\"Default\"=\"1024x768\"\r\n"
+)
+
+
+def desktop_template():
+    """The template prefix with the virtual desktop switched on, made once per build tree."""
+    base = prefix_template()
+    template = os.path.join(E2E_WORK, "prefix-desktop")
+    ready = template + ".ready"
+    with open(os.path.join(E2E_WORK, "prefix-desktop.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(ready) and os.path.isdir(template):
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        subprocess.run(["cp", "-a", base, template], check=True)
+        home = template + ".home"
+        env = _base_env()
+        env.update(_isolated_home_env(home))
+        env["WINEPREFIX"] = template
+        reg = template + ".reg"
+        with open(reg, "w", newline="") as f:
+            f.write(VIRTUAL_DESKTOP_REG)
+        log = os.path.join(E2E_WORK, "prefix-desktop.log")
+        status = _run_quiet(["wine", "C:\\windows\\system32\\reg.exe", "import", windows_path(reg)], env, 120, log)
+        _run_quiet(["wineserver", "-w"], env, 60, log)
+        shutil.rmtree(home, ignore_errors=True)
+        if status != 0:
+            raise RuntimeError("the virtual desktop setting failed, see %s" % log)
+        open(ready, "w").close()
+        return template
+
+
 class RunResult:
     def __init__(self, exit_code, timed_out, seconds, raw):
         self.exit_code = exit_code  # full 32-bit code, or None
@@ -225,13 +271,13 @@ class WinePrefix:
     """A private copy of the template prefix. Always `close()` it: that stops its wineserver
     and with it every Windows process of the prefix."""
 
-    def __init__(self, display, workdir=None):
+    def __init__(self, display, workdir=None, desktop=False):
         self.work = workdir or tempfile.mkdtemp(prefix="zov-e2e-")
         os.makedirs(self.work, exist_ok=True)
         self.path = os.path.join(self.work, "prefix")
         self.logs = os.path.join(self.work, "logs")
         os.makedirs(self.logs, exist_ok=True)
-        template = prefix_template()
+        template = desktop_template() if desktop else prefix_template()
         subprocess.run(["cp", "-a", template, self.path], check=True)
         self.env = _base_env()
         self.env.update(_isolated_home_env(os.path.join(self.work, "home")))
@@ -634,6 +680,283 @@ class SetupTestCase(unittest.TestCase):
         env.update(extra_env or {})
         return self.prefix.run(cmdline, cwd=self.cd, timeout=timeout, extra_env=env, child_env=child_env, background=background)
 
+    def new_member(self, timeout=60):
+        """Presses New Member on the welcome page of an interactive run, as a person would."""
+        ui = UiDriver(self.prefix).start()
+        try:
+            ui.click(ui.wait(PAGE["welcome"], timeout), 1060)
+        finally:
+            ui.stop()
+
+    def new_member_run(self, args="", timeout=120):
+        """An interactive run through the wizard's shortest path (New Member); its result."""
+        run = self.setup_exe(args, timeout=timeout, background=True)
+        self.new_member()
+        return run.wait()
+
     def assertExit(self, result, code):
         self.assertFalse(result.timed_out, "setup did not end: %r" % result)
         self.assertEqual(result.exit_code, code, "exit code, %r" % result)
+
+
+# -- An interactive setup, worked through its windows ---------------------------------------
+
+
+class DriverError(AssertionError):
+    pass
+
+
+def _unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        c = text[i]
+        if c == "\\" and i + 1 < len(text):
+            out.append({"n": "\n", "r": "\r", "t": "\t"}.get(text[i + 1], text[i + 1]))
+            i += 2
+        else:
+            out.append(c)
+            i += 1
+    return "".join(out)
+
+
+def bmp_to_png(bmp_path, png_path):
+    """A 24-bit bottom-up BMP (what uidriver writes) as a PNG, without an imaging library."""
+    import struct
+    import zlib
+
+    with open(bmp_path, "rb") as f:
+        data = f.read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * stride : offset + y * stride + width * 3]
+        rgb = bytearray(row)
+        rgb[0::3], rgb[2::3] = row[2::3], row[0::3]  # BGR to RGB
+        rows.append(b"\0" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(b"".join(rows), 9)) + chunk(b"IEND", b"")
+    with open(png_path, "wb") as f:
+        f.write(png)
+
+
+class UiDriver:
+    """uidriver.exe on the prefix's desktop, answering one command per line over a loopback
+    socket (see helpers/uidriver.c). Windows are named by selectors: the control ids their
+    dialog holds ("1017", "1060,1061,!1376"), or a window handle given as an int."""
+
+    def __init__(self, prefix):
+        self.prefix = prefix
+        self.sock = None
+        self.file = None
+
+    def start(self, timeout=30):
+        import socket
+
+        port_file = os.path.join(self.prefix.work, "uidriver-%d.port" % time.monotonic_ns())
+        self.prefix.spawn([os.path.join(HELPERS, "uidriver.exe"), "-serve", windows_path(port_file)])
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(port_file):
+            if time.monotonic() > deadline:
+                raise RuntimeError("uidriver did not start")
+            time.sleep(0.05)
+        port = int(read_text(port_file).strip())
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=120)
+        self.file = self.sock.makefile("rw", encoding="utf-8", newline="\n")
+        return self
+
+    def stop(self):
+        if self.sock is not None:
+            try:
+                self.file.write("quit\n")
+                self.file.flush()
+            except OSError:
+                pass
+            self.sock.close()
+            self.sock = None
+
+    def try_call(self, *words):
+        # A window handle travels as "@<handle>", control ids as themselves.
+        words = [words[0]] + [("@%d" % w if i == 0 and isinstance(w, int) else w) for i, w in enumerate(words[1:])]
+        line = " ".join('"%s"' % w if " " in str(w) else str(w) for w in words)
+        self.file.write(line + "\n")
+        self.file.flush()
+        answer = self.file.readline().rstrip("\n")
+        if answer.startswith("ok"):
+            return True, _unescape(answer[3:])
+        return False, answer[4:]
+
+    def call(self, *words):
+        ok, value = self.try_call(*words)
+        if not ok:
+            raise DriverError("uidriver %s: %s" % (" ".join(map(str, words)), value))
+        return value
+
+    def wait(self, selector, timeout=30):
+        """The handle of the visible dialog that holds the selector's controls."""
+        return int(self.call("wait", selector, int(timeout * 1000)))
+
+    def gone(self, selector, timeout=30):
+        self.call("gone", selector, int(timeout * 1000))
+
+    def present(self, selector):
+        return self.try_call("wait", selector, 0)[0]
+
+    def click(self, selector, control):
+        self.call("click", selector, control)
+
+    def key(self, selector, vk):
+        self.call("key", selector, vk)
+
+    def text(self, selector, control=0):
+        return self.call("text", selector, control)
+
+    def state(self, selector, control):
+        """(visible, enabled, checked)"""
+        bits = self.call("state", selector, control)
+        return tuple(b == "1" for b in bits)
+
+    def checked(self, selector, control):
+        return self.state(selector, control)[2]
+
+    def list(self, selector, control):
+        """(selected row, [rows])"""
+        parts = self.call("list", selector, control).split("|")
+        return int(parts[0]), parts[1:]
+
+    def select(self, selector, control, row):
+        self.call("select", selector, control, row)
+
+    def pos(self, selector, control):
+        return int(self.call("pos", selector, control))
+
+    def focus(self, selector):
+        return int(self.call("focus", selector))
+
+    def until(self, probe, timeout=30):
+        """Polls probe() until it returns something true; that value."""
+        deadline = time.monotonic() + timeout
+        while True:
+            value = probe()
+            if value or time.monotonic() > deadline:
+                return value
+            time.sleep(0.05)
+
+    def frame(self):
+        return int(self.call("frame"))
+
+    def style(self, hwnd):
+        return int(self.call("style", hwnd))
+
+    def post(self, hwnd, message, wparam=0, lparam=0):
+        self.call("post", hwnd, message, wparam, lparam)
+
+    def box_text(self, title, timeout=30):
+        """The text of the message box captioned `title`, waiting for it to appear."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ok, value = self.try_call("boxtext", title)
+            if ok:
+                return value
+            if time.monotonic() > deadline:
+                raise DriverError("no message box %r" % title)
+            time.sleep(0.05)
+
+    def box_click(self, title, button, timeout=30):
+        """Presses a button of the message box captioned `title`, waiting for it to appear."""
+        self.box_text(title, timeout)
+        self.call("boxclick", title, button)
+
+    def shot(self, png_path, selector=None):
+        """Saves the desktop (or one window) as a PNG."""
+        os.makedirs(os.path.dirname(png_path), exist_ok=True)
+        bmp = png_path[:-4] + ".bmp"
+        if isinstance(selector, int):
+            selector = "@%d" % selector
+        words = ["shot", windows_path(bmp)] + ([selector] if selector is not None else [])
+        self.call(*words)
+        bmp_to_png(bmp, png_path)
+        os.unlink(bmp)
+        return png_path
+
+
+# The wizard's windows, told apart by the control ids their templates hold.
+PAGE = {
+    "welcome": "1060,1061,!1376,!1029",
+    "welcome_screen_name": "1376",
+    "member": "1017",
+    "directory": "1021",
+    "list": "1025",
+    "downloads": "1028",
+    "recent": "1384",
+    "disk_space": "1029",
+    "resume": "1089",
+    "busy": "1049",
+    "progress": "1064",
+}
+NEXT, BACK = 1006, 1019
+CAPTION = "Install ZOV 9.0 VR"
+
+
+class InteractiveTestCase(SetupTestCase):
+    """An interactive setup.exe per test on the prefix's virtual desktop, with `self.ui`, the
+    driver, started on the same desktop."""
+
+    ARMING_S = 0.4  # the downloads and recent-version pages take Next only after 300 ms
+
+    def setUp(self):
+        self.prefix = WinePrefix(self.display.name, desktop=True)
+        self.addCleanup(self._close_prefix)
+        self.cd = self.prefix.install_cd()
+        self.engine_env = {}
+        self.engine_control()
+        self.ui = UiDriver(self.prefix).start()
+        self.addCleanup(self.ui.stop)
+
+    def restart_wine(self):
+        """Lets the prefix's server end (it writes the registry, drive types are read anew on
+        its next start) and brings the driver back."""
+        self.ui.stop()
+        self.prefix.wait_server()
+        self.ui = UiDriver(self.prefix).start()
+        self.addCleanup(self.ui.stop)
+
+    def screenshot(self, name, selector=None):
+        """<build>/artefacts/screenshots/<name>.png of the whole desktop (or a window)."""
+        return self.ui.shot(os.path.join(ARTEFACTS, "screenshots", name + ".png"), selector)
+
+    def history_events(self):
+        """The events of the first history record, in order, and its "inst" value."""
+        record = dict(ini_section(self.prefix.history(), "inst01") or [])
+        events = [int(item.split(":")[1]) for item in record.get("sc", "").split(",") if ":" in item]
+        return events, record.get("inst")
+
+    def engine_enter(self):
+        """The [enter] keys the engine read from install.ini, of its only run."""
+        runs = self.engine_runs()
+        self.assertEqual(len(runs), 1, "engine runs: %r" % runs)
+        return dict(runs[0][1])
+
+    def page(self, name, timeout=30):
+        """Waits for a wizard page (or dialog) by its name in PAGE; its handle."""
+        return self.ui.wait(PAGE[name], timeout)
+
+    def next_page(self, name, button=NEXT):
+        """Waits for the page `name`, presses one of its buttons and waits until it is gone."""
+        self.page(name)
+        self.ui.click(PAGE[name], button)
+        self.ui.gone(PAGE[name])
+
+    def release_engine(self):
+        """Lets an engine held by hold=... go on."""
+        open(self.hold_file, "w").close()
+
+    def hold_engine(self, point, **keys):
+        """The engine waits at `point` ("start" or a percentage) until release_engine()."""
+        self.hold_file = os.path.join(self.prefix.work, "engine-release")
+        self.engine_control(hold=point, hold_file=windows_path(self.hold_file), **keys)

@@ -22,6 +22,7 @@ class ChecksUnderWine(ChecksTestCase):
             time.sleep(0.3)
         second = self.setup_exe("-t", timeout=120)
         self.assertExit(second, 1051)
+        self.new_member()
         self.assertExit(first.wait(), 0)
         self.assertEqual(len(self.engine_runs()), 1, "only the first setup ran the engine")
 

@@ -14,9 +14,9 @@ PROGRESS_SHOWN = "GUI: Showing progress dialog"
 
 class DiskSpacePage(ChecksTestCase):
     def run_answering_the_page(self, on_page=None):
-        """An interactive run without the client launch, answering OK to every box (the
-        checks' notice of other running programs, the page). Returns the trace and the texts
-        of the pages shown."""
+        """An interactive run without the client launch as a new member, answering OK to every
+        box (the checks' notice of other running programs, the page). Returns the trace and
+        the texts of the pages shown."""
         trace = TraceCapture(self.prefix).start()
         run = self.setup_exe("-t", background=True, timeout=150)
 

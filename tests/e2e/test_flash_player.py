@@ -175,10 +175,10 @@ class TrustFile(FlashPlayerCase):
 
     def test_wizard_path_adds_the_client_once(self):
         self.comps("/s")
-        self.assertExit(self.setup_exe(""), 0)
+        self.assertExit(self.new_member_run(), 0)
         self.assertEqual(self.trust_file(), CLIENT_ENTRY + "\r\n")
         self.reset_prefix()
-        self.assertExit(self.setup_exe(""), 0)
+        self.assertExit(self.new_member_run(), 0)
         self.assertEqual(self.trust_file(), CLIENT_ENTRY + "\r\n")
 
     def test_other_entries_are_kept(self):
@@ -186,7 +186,7 @@ class TrustFile(FlashPlayerCase):
         os.makedirs(os.path.dirname(self.prefix.c(TRUST_FILE)))
         with open(self.prefix.c(TRUST_FILE), "wb") as f:
             f.write(b"C:\\Games\\viewer.exe")  # a last line without its line end
-        self.assertExit(self.setup_exe(""), 0)
+        self.assertExit(self.new_member_run(), 0)
         self.assertEqual(self.trust_file(), "C:\\Games\\viewer.exe\r\n" + CLIENT_ENTRY + "\r\n")
 
     def test_silent_install_leaves_no_trust_entry(self):

@@ -5,7 +5,7 @@ sibling service's client and the uninstaller, each found by its own signs."""
 import os
 import unittest
 
-from checks_helpers import CLIENT_FOLDER, IDCANCEL, IDNO, IDOK, ChecksTestCase
+from checks_helpers import CLIENT_FOLDER, IDCANCEL, IDOK, ChecksTestCase
 from harness import TraceCapture
 
 
@@ -56,7 +56,7 @@ class RunningClientsUnderWine(ChecksTestCase):
             if "communication software that cannot be used" in text:
                 return IDCANCEL  # the running-client prompt
             if "Would you like to Resume setup?" in text:
-                return IDNO  # Exit Setup
+                return IDOK  # the resume dialog's Exit Setup
             return IDOK  # the cancel summary, or anything else that only informs
 
         seen = self.answer_boxes(run, decide, timeout=150)

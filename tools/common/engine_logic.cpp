@@ -153,6 +153,19 @@ EngineControl readControl(const std::function<std::string(const char* key)>& val
         control.phase = static_cast<int>(*phase);
     if (auto at = parseInteger(value("cancel_at")); at && *at >= 0 && *at <= 100)
         control.cancelAt = static_cast<int>(*at);
+    control.holdFile = trim(value("hold_file"));
+    std::string hold = trim(value("hold"));
+    for (std::size_t start = 0; !control.holdFile.empty() && start < hold.size();) {
+        std::size_t comma = hold.find(',', start);
+        const std::string point =
+            trim(hold.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (point == "start")
+            control.holdAtStart = true;
+        else if (auto at = parseInteger(point); at && *at >= 0 && *at <= 100)
+            control.holdAt.push_back(static_cast<int>(*at));
+        start = comma == std::string::npos ? hold.size() : comma + 1;
+    }
+    std::sort(control.holdAt.begin(), control.holdAt.end());
     return control;
 }
 

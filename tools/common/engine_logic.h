@@ -87,6 +87,12 @@ struct EngineControl {
     std::string roundTrips; // where to write how long the frame took to answer test reports
     std::optional<int> phase;
     std::optional<int> cancelAt;
+    // hold=start,P,...: waits before InitProgress ("start") and after the first main report of
+    // each P or more, each time until the file hold_file exists (at most kMaxControlDelayMs),
+    // which it then deletes: a test looks at the displays meanwhile.
+    bool holdAtStart = false;
+    std::vector<int> holdAt; // ascending
+    std::string holdFile;
 };
 inline constexpr unsigned kMaxControlDelayMs = 10 * 60 * 1000;
 // `value` returns the text of a key of [control], "" when absent.

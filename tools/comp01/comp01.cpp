@@ -253,6 +253,7 @@ class Engine {
     void writeClientDatabase() const;
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
+    void holdUntilReleased() const;
     void timeRoundTrips(const std::string& path);
 
     Profile ini_{""};
@@ -262,6 +263,7 @@ class Engine {
     std::string mainDir_;
     InstallJournal journal_;
     bool restartNeeded_ = false;
+    std::size_t held_ = 0; // hold points passed
 };
 
 EngineControl Engine::loadControl() const {
@@ -304,6 +306,8 @@ void Engine::run() {
     std::string dllPath = tempFolder() + "progupd.dll";
     if (progress_.load(dllPath))
         ini_.put("DLLs", "progress.dll", dllPath);
+    if (control_.holdAtStart)
+        holdUntilReleased();
     progress_.init(frame_);
     progress_.show(0, 0);
     if (control_.phase)
@@ -444,7 +448,22 @@ bool Engine::reportMain(int percent) {
     bool cancelled = progress_.update(0, percent);
     if (control_.cancelAt && percent >= *control_.cancelAt)
         cancelled = true;
+    if (held_ < control_.holdAt.size() && percent >= control_.holdAt[held_]) {
+        while (held_ < control_.holdAt.size() && percent >= control_.holdAt[held_])
+            ++held_;
+        holdUntilReleased();
+    }
     return cancelled;
+}
+
+void Engine::holdUntilReleased() const {
+    for (unsigned waited = 0; waited < zov::tools::kMaxControlDelayMs; waited += 50) {
+        if (GetFileAttributesA(control_.holdFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            DeleteFileA(control_.holdFile.c_str());
+            return;
+        }
+        Sleep(50);
+    }
 }
 
 const char* Engine::copyPayload(const std::string& payloadRoot, const std::vector<PayloadFile>& files,

@@ -154,6 +154,15 @@ TEST(ReadControl, MalformedOrOutOfRangeNumbersAreIgnored) {
     EXPECT_EQ(controlOf({{"delay_ms", "999999999999"}}).delayMs, kMaxControlDelayMs);
 }
 
+TEST(ReadControl, HoldPointsNeedTheirReleaseFile) {
+    EngineControl control = controlOf({{"hold", "50, start,x,10"}, {"hold_file", "C:\\go"}});
+    EXPECT_TRUE(control.holdAtStart);
+    EXPECT_EQ(control.holdAt, (std::vector<int>{10, 50}));
+    // Without a file nothing could ever release the engine.
+    EXPECT_TRUE(controlOf({{"hold", "start,50"}}).holdAt.empty());
+    EXPECT_FALSE(controlOf({{"hold", "start"}}).holdAtStart);
+}
+
 TEST(InstallJournal, UndoesNewestFirstSoFilesGoBeforeTheirFolders) {
     InstallJournal journal;
     journal.createdDirectory("C:\\Z");

@@ -1,61 +1,69 @@
 #include "ui/win32/frame_window.h"
+#include "res/resource.h"
 
 #include <commctrl.h>
 
-#include <cstdio>
-
 namespace zov::win32 {
-namespace {
 
-constexpr int kPanelWidth = 360;
-constexpr int kPanelHeight = 120;
+using namespace appearance::setting;
 
-unsigned busyTextId(int busyKind) {
-    switch (busyKind) {
-    case 1:
-        return 1310;
-    case 2:
-        return 1334;
-    case 3:
-        return 1320;
-    case 5:
-        return 1353;
-    case 6:
-        return 38;
-    default:
-        return 1047;
-    }
+FrameWindow::~FrameWindow() {
+    if (brush_ != nullptr)
+        DeleteObject(brush_);
+    if (pen_ != nullptr)
+        DeleteObject(pen_);
 }
 
-} // namespace
-
 WindowHandle FrameWindow::create() {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls,
+                                  ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    className_ = strings_.get(1);
+    className_ = look_.text(IDS_FRAME_CLASS);
     WNDCLASSA wc{};
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance_;
-    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(128));
+    wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_FRAME));
     wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = className_.c_str();
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return 0;
-    std::string title = strings_.get(2);
+    const std::string title = look_.text(IDS_CAPTION);
     hwnd_ = CreateWindowA(className_.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr)
         return 0;
-    font_ = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    // No movie control in this program: the frame always shows its bitmap background.
+    useBackground(IDB_FRAME_BACKGROUND, kFrameTiled, kFrameLeft, kFrameTop);
+    const COLORREF colour = look_.colour(kFrameBackground);
+    brush_ = CreateSolidBrush(colour);
+    pen_ = CreatePen(PS_SOLID, 1, colour);
+    // The frame always fills the screen: nothing to restore, move or size.
     HMENU menu = GetSystemMenu(hwnd_, FALSE);
     DeleteMenu(menu, SC_RESTORE, MF_BYCOMMAND);
     DeleteMenu(menu, SC_MOVE, MF_BYCOMMAND);
     DeleteMenu(menu, SC_SIZE, MF_BYCOMMAND);
+    SetTimer(hwnd_, kFrameTimer, kFrameTimerPeriodMs, nullptr);
     if (onCreated_)
         onCreated_(hwnd_);
     return handle();
+}
+
+void FrameWindow::useBackground(unsigned bitmapId, unsigned tiledId, unsigned leftId, unsigned topId) {
+    if (!background_.load(instance_, bitmapId))
+        return;
+    background_.setTiled(look_.flag(tiledId));
+    const int left = look_.number(leftId), top = look_.number(topId);
+    background_.setOffset(left, top);
+    // On a denser display the picture keeps its place and size in inches.
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (dpi > 96)
+        background_.stretchTo(RECT{MulDiv(left, dpi, 96), MulDiv(top, dpi, 96),
+                                   MulDiv(left + background_.width(), dpi, 96),
+                                   MulDiv(top + background_.height(), dpi, 96)});
 }
 
 void FrameWindow::show(bool visible) {
@@ -66,10 +74,11 @@ void FrameWindow::show(bool visible) {
 }
 
 void FrameWindow::destroy() {
+    busy_.reset();
+    destroyProgress();
     if (hwnd_ != nullptr && IsWindow(hwnd_))
         DestroyWindow(hwnd_);
     hwnd_ = nullptr;
-    progress_ = busy_ = nullptr;
 }
 
 void FrameWindow::shutdownFramework() {
@@ -77,98 +86,98 @@ void FrameWindow::shutdownFramework() {
         UnregisterClassA(className_.c_str(), instance_);
 }
 
+// -- The progress and busy displays -------------------------------------------------------
+
 void FrameWindow::createProgress() {
     if (progress_ != nullptr || hwnd_ == nullptr)
         return;
-    progress_ = CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", "", WS_CHILD | SS_NOTIFY, 0, 0, kPanelWidth,
-                                kPanelHeight, hwnd_, nullptr, instance_, nullptr);
-    std::string caption = strings_.get(1312);
-    HWND label = CreateWindowA("STATIC", caption.c_str(), WS_CHILD | WS_VISIBLE, 12, 10, 200, 18, progress_,
-                               nullptr, instance_, nullptr);
-    mainBar_ = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 12, 34, kPanelWidth - 80, 18,
-                             progress_, reinterpret_cast<HMENU>(1064), instance_, nullptr);
-    mainText_ = CreateWindowA("STATIC", "0%", WS_CHILD | WS_VISIBLE, kPanelWidth - 60, 34, 44, 18, progress_,
-                              reinterpret_cast<HMENU>(1070), instance_, nullptr);
-    secondaryBar_ = CreateWindowA(PROGRESS_CLASSA, "", WS_CHILD, 12, 64, kPanelWidth - 80, 14, progress_,
-                                  reinterpret_cast<HMENU>(1074), instance_, nullptr);
-    for (HWND w : {label, mainText_})
-        SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    SendMessageA(mainBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageA(secondaryBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    layout();
-}
-
-void FrameWindow::layout() {
-    if (hwnd_ == nullptr)
+    auto dialog = std::make_unique<ProgressDialog>(look_, [this] {
+        if (onCancel_)
+            onCancel_();
+    });
+    if (!dialog->createOver(hwnd_))
         return;
-    RECT client;
-    GetClientRect(hwnd_, &client);
-    // Bottom-right corner 10 pixels inside the frame's.
-    if (progress_ != nullptr)
-        MoveWindow(progress_, client.right - kPanelWidth - 10, client.bottom - kPanelHeight - 10, kPanelWidth,
-                   kPanelHeight, TRUE);
-    if (busy_ != nullptr)
-        MoveWindow(busy_, (client.right - 400) / 2, (client.bottom - 160) / 2, 400, 160, TRUE);
+    progress_ = std::move(dialog);
+    if (onDialog_)
+        onDialog_(progress_->hwnd(), true);
 }
 
-void FrameWindow::showProgress(bool) {
-    if (progress_ != nullptr)
-        ShowWindow(progress_, SW_SHOW);
+void FrameWindow::showProgress(bool outOfSight) {
+    if (progress_ == nullptr)
+        return;
+    if (outOfSight) {
+        RECT r;
+        GetWindowRect(hwnd_, &r);
+        SetWindowPos(progress_->hwnd(), nullptr, r.right + 100, r.bottom + 100, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        progress_->place(hwnd_);
+    }
+    ShowWindow(progress_->hwnd(), SW_SHOW);
 }
 
 bool FrameWindow::progressHidden() {
-    return progress_ != nullptr && !IsWindowVisible(progress_);
+    return progress_ != nullptr && !progress_->visible();
 }
 
 void FrameWindow::destroyProgress() {
-    if (progress_ != nullptr)
-        DestroyWindow(progress_);
-    progress_ = mainBar_ = mainText_ = secondaryBar_ = nullptr;
+    if (progress_ == nullptr)
+        return;
+    if (onDialog_)
+        onDialog_(progress_->hwnd(), false);
+    progress_.reset();
 }
 
 void FrameWindow::setMainProgress(int percent) {
-    if (mainBar_ == nullptr)
-        return;
-    ShowWindow(secondaryBar_, SW_HIDE);
-    SendMessageA(mainBar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-    char text[16];
-    std::snprintf(text, sizeof text, "%d%%", percent);
-    SetWindowTextA(mainText_, text);
+    if (progress_ != nullptr)
+        progress_->setMain(percent);
 }
 
 void FrameWindow::setSecondaryProgress(int percent) {
-    if (secondaryBar_ == nullptr)
-        return;
-    ShowWindow(secondaryBar_, SW_SHOW);
-    SendMessageA(secondaryBar_, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+    if (progress_ != nullptr)
+        progress_->setSecondary(percent);
 }
 
 void FrameWindow::showSecondary(bool shown) {
-    if (secondaryBar_ != nullptr)
-        ShowWindow(secondaryBar_, shown ? SW_SHOW : SW_HIDE);
     if (progress_ != nullptr)
-        UpdateWindow(progress_);
+        progress_->showSecondary(shown);
 }
 
-void FrameWindow::showBusy(int, int busyKind) {
+void FrameWindow::showPartnerNote(const std::string& text) {
+    if (progress_ != nullptr)
+        progress_->showPartnerNote(text);
+}
+
+bool FrameWindow::drawProgressAnimation(int frame) {
+    return progress_ != nullptr && progress_->visible() && progress_->drawAnimation(frame);
+}
+
+void FrameWindow::showBusy(int dialogKind, int busyKind) {
     destroyBusy();
     if (hwnd_ == nullptr)
         return;
-    std::string text = strings_.get(busyTextId(busyKind));
-    busy_ = CreateWindowExA(WS_EX_DLGMODALFRAME, "STATIC", text.c_str(), WS_CHILD | WS_VISIBLE | SS_CENTER, 0,
-                            0, 400, 160, hwnd_, reinterpret_cast<HMENU>(1049), instance_, nullptr);
-    SendMessageA(busy_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-    layout();
-    UpdateWindow(busy_);
+    auto dialog = std::make_unique<BusyDialog>(look_, dialogKind, busyKind);
+    if (!dialog->create(hwnd_))
+        return;
+    busy_ = std::move(dialog);
+    RECT frame, me;
+    GetWindowRect(hwnd_, &frame);
+    GetWindowRect(busy_->hwnd(), &me);
+    SetWindowPos(busy_->hwnd(), nullptr, frame.left + (frame.right - frame.left - (me.right - me.left)) / 2,
+                 frame.top + (frame.bottom - frame.top - (me.bottom - me.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(busy_->hwnd(), SW_SHOW);
+    UpdateWindow(busy_->hwnd());
 }
 
 bool FrameWindow::destroyBusy() {
     if (busy_ == nullptr)
         return false;
-    DestroyWindow(busy_);
-    busy_ = nullptr;
+    busy_.reset();
     return true;
 }
+
+// -- The frame itself ---------------------------------------------------------------------
 
 void FrameWindow::setCloseEnabled(bool enabled) {
     if (hwnd_ != nullptr)
@@ -182,6 +191,8 @@ void FrameWindow::setMinimizeBox(bool present) {
     LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE);
     style = present ? (style | WS_MINIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MINIMIZEBOX));
     SetWindowLongPtrA(hwnd_, GWL_STYLE, style);
+    SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 bool FrameWindow::minimizedOrMaximized() {
@@ -193,19 +204,106 @@ void FrameWindow::bringToForeground() {
         SetForegroundWindow(hwnd_);
 }
 
-void FrameWindow::drawFrameText(const FrameText& text) {
-    headline_ = text.headline;
+void FrameWindow::forceForeground() {
+    // The system keeps other programs from taking the foreground; the setup was started by
+    // the user and must come forward with every page.
+    DWORD timeout = 0;
+    SystemParametersInfoA(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, 0);
+    SetForegroundWindow(hwnd_);
+    SystemParametersInfoA(SPI_SETFOREGROUNDLOCKTIMEOUT, 0,
+                          reinterpret_cast<PVOID>(static_cast<UINT_PTR>(timeout)), 0);
+    HWND foreground = GetForegroundWindow();
+    const DWORD mine = GetCurrentThreadId();
+    const DWORD theirs = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : mine;
+    if (theirs != mine && AttachThreadInput(mine, theirs, TRUE)) {
+        SetForegroundWindow(hwnd_);
+        AttachThreadInput(mine, theirs, FALSE);
+    } else {
+        SetForegroundWindow(hwnd_);
+    }
+}
+
+void FrameWindow::useProgressBackground() {
+    useBackground(IDB_FRAME_PROGRESS_BACKGROUND, kProgressTiled, kProgressLeft, kProgressTop);
     if (hwnd_ != nullptr)
         InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void FrameWindow::eraseBackground(HDC dc) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    HGDIOBJ oldPen = SelectObject(dc, pen_);
+    HGDIOBJ oldBrush = SelectObject(dc, brush_);
+    Rectangle(dc, client.left, client.top, client.right, client.bottom);
+    SelectObject(dc, oldBrush);
+    SelectObject(dc, oldPen);
+    background_.draw(dc, client);
+}
+
+void FrameWindow::drawFrameText(const FrameText& text) {
+    if (hwnd_ == nullptr)
+        return;
+    HDC dc = GetDC(hwnd_);
+    eraseBackground(dc);
+    paintText(dc, text);
+    ReleaseDC(hwnd_, dc);
+}
+
+void FrameWindow::paintText(HDC dc, const FrameText& text) {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const double s = appearance::frameTextScale(look_.flag(kTextScaled), client.right, client.bottom);
+    RECT area{look_.number(kTextLeft), look_.number(kTextTop), client.right - 10, client.bottom};
+    if (area.right <= area.left)
+        return;
+    appearance::FontSetting headlineFont =
+        appearance::font(look_.strings(), kHeadlineFace, kHeadlineHeight, kHeadlineBold, kHeadlineItalic);
+    headlineFont.height = static_cast<int>(headlineFont.height * s);
+    appearance::FontSetting featureFont =
+        appearance::font(look_.strings(), kFeatureFace, kFeatureHeight, kFeatureBold, kFeatureItalic);
+    featureFont.height = static_cast<int>(featureFont.height * s);
+
+    SetBkMode(dc, TRANSPARENT);
+    HGDIOBJ old = SelectObject(dc, look_.font(nullptr, headlineFont));
+    SetTextColor(dc, look_.colour(kHeadlineColour));
+    const std::string headline = text.headline + "\n";
+    RECT measured = area;
+    DrawTextA(dc, headline.c_str(), -1, &measured, DT_NOPREFIX | DT_WORDBREAK | DT_CALCRECT);
+    DrawTextA(dc, headline.c_str(), -1, &area, DT_NOPREFIX | DT_WORDBREAK);
+    std::string features = "\n\n";
+    for (const std::string& line : text.lines)
+        features += "\n" + line;
+    RECT rest{area.left, measured.bottom, area.right, area.bottom};
+    SelectObject(dc, look_.font(nullptr, featureFont));
+    SetTextColor(dc, look_.colour(kFeatureColour));
+    DrawTextA(dc, features.c_str(), -1, &rest, DT_NOPREFIX | DT_WORDBREAK);
+    SelectObject(dc, old);
+}
+
+void FrameWindow::onFocus(HWND lost) {
+    // The frame never keeps the focus: it goes back to the window that had it, else to the
+    // page, else to the progress dialog.
+    HWND target = nullptr;
+    if (lost != nullptr && IsWindow(lost) && IsWindowVisible(lost) &&
+        (IsChild(hwnd_, lost) || GetWindow(lost, GW_OWNER) == hwnd_))
+        target = lost;
+    else if (currentPage_ != nullptr && IsWindowVisible(currentPage_))
+        target = currentPage_;
+    else if (currentPage_ == nullptr && progress_ != nullptr && progress_->visible())
+        target = progress_->hwnd();
+    if (target != nullptr)
+        PostMessageA(hwnd_, WM_ACTIVATEPAGE, 0, reinterpret_cast<LPARAM>(target));
 }
 
 LRESULT CALLBACK FrameWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        reinterpret_cast<FrameWindow*>(create->lpCreateParams)->hwnd_ = hwnd;
     }
     auto* self = reinterpret_cast<FrameWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (self == nullptr || self->hwnd_ == nullptr)
+    if (self == nullptr || self->hwnd_ != hwnd)
         return DefWindowProcA(hwnd, message, wParam, lParam);
     return self->onMessage(message, wParam, lParam);
 }
@@ -219,26 +317,51 @@ LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SIZE:
         if (wParam == SIZE_RESTORED && IsWindowVisible(hwnd_)) {
-            // The frame always fills the screen.
             ShowWindow(hwnd_, SW_SHOWMAXIMIZED);
             return 0;
         }
-        layout();
+        if (wParam == SIZE_MAXIMIZED && currentPage_ != nullptr && IsWindow(currentPage_)) {
+            SetActiveWindow(currentPage_);
+            InvalidateRect(currentPage_, nullptr, FALSE);
+        }
+        InvalidateRect(hwnd_, nullptr, TRUE);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // the paint erases, then draws the text: one pass, no flicker
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd_, &ps);
+        eraseBackground(dc);
+        if (paintText_)
+            if (std::optional<FrameText> text = paintText_())
+                paintText(dc, *text);
+        EndPaint(hwnd_, &ps);
+        SetWindowTextA(hwnd_, look_.text(IDS_CAPTION).c_str());
+        return 0;
+    }
+    case WM_SETFOCUS:
+        onFocus(reinterpret_cast<HWND>(wParam));
+        return 0;
+    case WM_ACTIVATEPAGE: {
+        HWND target = reinterpret_cast<HWND>(lParam);
+        if (IsWindow(target)) {
+            SetActiveWindow(target);
+            SetForegroundWindow(target);
+            InvalidateRect(target, nullptr, TRUE);
+        }
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kFrameTimer && onTimer_)
+            onTimer_();
         return 0;
     case WM_CLOSE:
         if (onClose_)
             onClose_();
         return 0;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd_, &ps);
-        if (!headline_.empty()) {
-            SetBkMode(dc, TRANSPARENT);
-            TextOutA(dc, 216, 23, headline_.c_str(), static_cast<int>(headline_.size()));
-        }
-        EndPaint(hwnd_, &ps);
+    case WM_DESTROY:
+        KillTimer(hwnd_, kFrameTimer);
         return 0;
-    }
     default:
         return DefWindowProcA(hwnd_, message, wParam, lParam);
     }

@@ -1,25 +1,52 @@
-// The installer's frame: one maximised top-level window hosting the progress and busy
-// displays. What its messages mean is decided by FrameLogic; this only shows it.
+// The installer's frame: one maximised top-level window with the product's background,
+// hosting the wizard pages and the progress and busy dialogs. What its messages mean is
+// decided by FrameLogic; this only shows it.
 #pragma once
 
 #include "ui/frame_logic.h"
+#include "ui/win32/progress_dialogs.h"
+#include "ui/win32/skin.h"
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace zov::win32 {
+
+// Posted by the frame to itself when it gets the focus: activate the window in lParam.
+constexpr UINT WM_ACTIVATEPAGE = WM_USER + 20;
 
 class FrameWindow final : public FrameHost {
   public:
     using MessageRouter = std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)>;
+    static constexpr UINT_PTR kFrameTimer = 2091;
+    static constexpr UINT kFrameTimerPeriodMs = 120;
 
-    FrameWindow(HINSTANCE instance, StringTable& strings) : instance_(instance), strings_(strings) {}
+    FrameWindow(HINSTANCE instance, Look& look) : instance_(instance), look_(look) {}
+    ~FrameWindow() override;
 
+    // Routes every frame message to FrameLogic first.
     void setRouter(MessageRouter router) { router_ = std::move(router); }
+    // Close from the system menu, Alt+F4 or a page.
     void setCloseHandler(std::function<void()> onClose) { onClose_ = std::move(onClose); }
     // Told the new window's handle, so that message boxes get their owner.
     void setCreatedHandler(std::function<void(HWND)> onCreated) { onCreated_ = std::move(onCreated); }
+    // The frame timer's work, the progress dialog's cancel, and the text a repaint draws.
+    void setTimerHandler(std::function<void()> onTimer) { onTimer_ = std::move(onTimer); }
+    void setCancelHandler(std::function<void()> onCancel) { onCancel_ = std::move(onCancel); }
+    void setPaintText(std::function<std::optional<FrameText>()> paintText) {
+        paintText_ = std::move(paintText);
+    }
+    // Modeless dialogs made or destroyed (their keys must reach them in every message loop).
+    void setDialogHandler(std::function<void(HWND, bool)> onDialog) { onDialog_ = std::move(onDialog); }
+
+    HWND hwnd() const { return hwnd_; }
+    // The wizard page on show, for activation; null between pages.
+    void setCurrentPage(HWND page) { currentPage_ = page; }
+    HWND currentPage() const { return currentPage_; }
+    HWND progressWindow() const { return progress_ ? progress_->hwnd() : nullptr; }
 
     WindowHandle create() override;
     WindowHandle handle() override { return reinterpret_cast<WindowHandle>(hwnd_); }
@@ -43,9 +70,10 @@ class FrameWindow final : public FrameHost {
     bool minimizedOrMaximized() override;
     void bringToForeground() override;
     void drawFrameText(const FrameText& text) override;
-    void useProgressBackground() override {}
-    void showPartnerNote(const std::string&) override {}
-    bool drawProgressAnimation(int) override { return false; }
+    void useProgressBackground() override;
+    void showPartnerNote(const std::string& text) override;
+    bool drawProgressAnimation(int frame) override;
+    // No movie control exists: the movie calls do nothing and the bitmap background is used.
     bool hasFlash() override { return false; }
     bool loadMovieSection(const std::string&) override { return false; }
     void gotoLabel(const std::string&, const std::string&) override {}
@@ -58,24 +86,32 @@ class FrameWindow final : public FrameHost {
     void saveMovie() override {}
     void restoreMovie() override {}
 
+    // Brings the frame forward even when another program holds the foreground.
+    void forceForeground();
+
   private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT onMessage(UINT, WPARAM, LPARAM);
-    void layout();
+    void useBackground(unsigned bitmapId, unsigned tiledId, unsigned leftId, unsigned topId);
+    void eraseBackground(HDC dc);
+    void paintText(HDC dc, const FrameText& text);
+    void onFocus(HWND lost);
 
     HINSTANCE instance_;
-    StringTable& strings_;
+    Look& look_;
     HWND hwnd_ = nullptr;
-    HWND progress_ = nullptr; // panel holding the bars
-    HWND mainBar_ = nullptr, mainText_ = nullptr;
-    HWND secondaryBar_ = nullptr;
-    HWND busy_ = nullptr;
-    HFONT font_ = nullptr;
+    Picture background_;
+    HBRUSH brush_ = nullptr;
+    HPEN pen_ = nullptr;
+    std::unique_ptr<ProgressDialog> progress_;
+    std::unique_ptr<BusyDialog> busy_;
+    HWND currentPage_ = nullptr;
     MessageRouter router_;
-    std::function<void()> onClose_;
+    std::function<void()> onClose_, onTimer_, onCancel_;
     std::function<void(HWND)> onCreated_;
+    std::function<std::optional<FrameText>()> paintText_;
+    std::function<void(HWND, bool)> onDialog_;
     std::string className_;
-    std::string headline_;
 };
 
 } // namespace zov::win32

@@ -1,0 +1,35 @@
+// The resume-or-exit question of the cancel confirmation (template 155), and the dialogs of
+// the checks as the interactive run shows them: this one as a dialog of its own, the others
+// still through their message-box stand-ins.
+#pragma once
+
+#include "run/dialogs.h"
+#include "ui/win32/frame_window.h"
+#include "ui/win32/skin.h"
+
+#include <windows.h>
+
+namespace zov::win32 {
+
+class WizardDialogs final : public CheckDialogs {
+  public:
+    WizardDialogs(Look& look, FrameWindow& frame, CheckDialogs& others)
+        : look_(look), frame_(frame), others_(others) {}
+
+    // The modal CResumeSetupDlg: true for Resume Setup (also Escape), false for Exit Setup.
+    bool resumeSetup() override;
+    void cancelSummary() override { others_.cancelSummary(); }
+    int diskCleanup(DiskFigures& figures, bool systemCheck) override {
+        return others_.diskCleanup(figures, systemCheck);
+    }
+    int diskSpacePage(DiskFigures& figures, bool duringInstall) override {
+        return others_.diskSpacePage(figures, duringInstall);
+    }
+
+  private:
+    Look& look_;
+    FrameWindow& frame_;
+    CheckDialogs& others_;
+};
+
+} // namespace zov::win32
