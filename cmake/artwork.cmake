@@ -33,7 +33,8 @@ add_custom_target(artwork_preview
 # What the resource script pulls in besides itself (windres reports no dependencies).
 set(ZOV_RC_DEPENDS ${CMAKE_SOURCE_DIR}/src/res/string_table.inc
     ${CMAKE_SOURCE_DIR}/src/res/setup.manifest ${CMAKE_SOURCE_DIR}/src/res/resource.h
-    ${CMAKE_SOURCE_DIR}/src/res/dialogs.rc ${ZOV_ART_FILES})
+    ${CMAKE_SOURCE_DIR}/src/res/dialogs.rc ${CMAKE_SOURCE_DIR}/src/res/legal_dialogs.rc
+    ${CMAKE_SOURCE_DIR}/src/res/consent.html ${ZOV_ART_FILES})
 
 # A target that compiles setup.rc (or a script including it) finds the artwork and waits for it.
 function(zov_use_artwork target)

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
   wine wine64 xvfb xdotool imagemagick
   python3-pil fonts-liberation2
+  cups printer-driver-cups-pdf poppler-utils
 )
 
 missing=()

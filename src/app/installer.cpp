@@ -113,10 +113,8 @@ void InstallerApp::run(const std::string& line) {
             machine_.kernel.createSignalledEvent(names::kCoordinatorStopEvent);
         run_.fail(static_cast<std::uint32_t>(code));
     }
-    // Stage 9: the legal agreement; declining ends the run without the abort flag.
-    if (session_.windowShown && machine_.files.exists(folderOf(session_.installerPath) + "EULA.rtf")) {
-        history_.RecordEvent(153);
-    }
+    // Stage 9.
+    legalAgreement();
     // Stage 10.
     writeAddOnChoice();
     // Stage 11.
@@ -371,13 +369,28 @@ void InstallerApp::createRetryShortcut() {
                                  stringAt(2));
 }
 
+void InstallerApp::legalAgreement() {
+    // Only where the frame is shown, and only when the licence lies beside the program.
+    const std::string folder = folderOf(session_.installerPath);
+    if (!session_.windowShown || !machine_.files.exists(folder + "EULA.rtf"))
+        return;
+    history_.RecordEvent(153);
+    InstallAgreement agreement(run_, *dialogs_, *legal_, folder);
+    if (!legal_->agreement(agreement))
+        finish(1602); // the user's own choice: no abort flag
+}
+
 void InstallerApp::writeAddOnChoice() {
     std::string offer = stringAt(1403);
     bool offered = offer.size() == 1 && std::toupper(static_cast<unsigned char>(offer[0])) == 'Y';
     bool win9x = os_.win95or98() || os_.windowsMe();
     if (offered && !win9x && session_.windowShown) {
-        history_.RecordEvent(156); // the optional-features dialog writes its own keys
-        settings_.writeAddOnChoice("0");
+        history_.RecordEvent(156);
+        OptionalFeatures features;
+        const OsVersion version = machine_.system.osVersion();
+        features.gadgetOffered = version.platform == kPlatformNt && version.major == 6;
+        legal_->optionalFeatures(features);
+        settings_.writeAddOnChoice(features.toolbarValue, features.gadgetValue);
         return;
     }
     settings_.writeAddOnChoice(offered && !win9x && session_.silent ? "1" : "0");

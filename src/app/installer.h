@@ -15,6 +15,7 @@
 #include "engine/script.h"
 #include "ui/box_dialogs.h"
 #include "ui/frame_logic.h"
+#include "ui/legal.h"
 #include "ui/wizard_flow.h"
 
 #include <memory>
@@ -53,6 +54,11 @@ class InstallerApp final : public Finisher {
     void setDialogs(CheckDialogs& dialogs);
     // The message-box stand-ins, for a user interface that replaces only some of them.
     CheckDialogs& boxDialogs() { return boxDialogs_; }
+    // What shows the legal agreement and the optional features; without one each takes its
+    // default button.
+    void setLegalView(LegalView& legal) { legal_ = &legal; }
+    // What the dialogs of the interface share with the run.
+    RunContext& runContext() { return run_; }
     // What shows the wizard's pages; without one each page takes its default answer unseen.
     void setPageHost(PageHost& pages) { wizard_.setPageHost(pages); }
     // The wizard flow of the interactive run (the directory page's chooser is set on it).
@@ -62,6 +68,7 @@ class InstallerApp final : public Finisher {
     // Start-up.
     void createRetryShortcut();
     std::optional<std::string> retryShortcutFolder();
+    void legalAgreement();
     void writeAddOnChoice();
     void setDdeq();
     void easyUpgrade();
@@ -114,6 +121,8 @@ class InstallerApp final : public Finisher {
     BoxDialogs boxDialogs_;
     CheckDialogs* dialogs_ = &boxDialogs_;
     DefaultAnswerPageHost defaultPages_;
+    DefaultLegalView defaultLegal_;
+    LegalView* legal_ = &defaultLegal_;
     WizardFlow wizard_;
     // Packed version of the client chosen for upgrade (the wizard flow sets it).
     std::uint32_t upgradeVersion_ = 0;

@@ -56,9 +56,9 @@ int SettingsFile::write(const InstallSession& s) {
     return 1;
 }
 
-void SettingsFile::writeAddOnChoice(const std::string& value) {
-    profile_.writeString(path_, "IETOOLBAR", "VelaInstallSelected", value);
-    profile_.writeString(path_, "VISTAGADGET", "VelaInstallSelected", value);
+void SettingsFile::writeAddOnChoice(const std::string& toolbar, const std::string& gadget) {
+    profile_.writeString(path_, "IETOOLBAR", "VelaInstallSelected", toolbar);
+    profile_.writeString(path_, "VISTAGADGET", "VelaInstallSelected", gadget);
 }
 
 std::string SettingsFile::readExit(const std::string& key, const std::string& defaultValue) {

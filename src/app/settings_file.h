@@ -23,7 +23,8 @@ class SettingsFile {
     // [enter] in its fixed order, then [exit] removed and the profile cache flushed.
     int write(const InstallSession& session);
     // The [IETOOLBAR] and [VISTAGADGET] choice of the optional add-ons.
-    void writeAddOnChoice(const std::string& value);
+    void writeAddOnChoice(const std::string& value) { writeAddOnChoice(value, value); }
+    void writeAddOnChoice(const std::string& toolbar, const std::string& gadget);
     std::string readExit(const std::string& key, const std::string& defaultValue);
     char readResult();
     bool restartRequested(); // [exit] RESTART: only an upper-case 'Y' first counts

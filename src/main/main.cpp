@@ -5,6 +5,7 @@
 #include "platform/win32/win32_machine.h"
 #include "platform/win32/win32_util.h"
 #include "ui/win32/frame_window.h"
+#include "ui/win32/legal_dialogs.h"
 #include "ui/win32/page_host.h"
 #include "ui/win32/resume_dialog.h"
 
@@ -25,6 +26,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     static zov::InstallerApp app(machine, frame);
     static zov::win32::Win32PageHost pages(look, frame);
     static zov::win32::WizardDialogs dialogs(look, frame, app.boxDialogs());
+    static zov::win32::Win32LegalView legal(look, frame);
 
     frame.setRouter([](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         std::intptr_t r = 0;
@@ -45,6 +47,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     });
     app.setPageHost(pages);
     app.setDialogs(dialogs);
+    dialogs.setRunContext(app.runContext());
+    app.setLegalView(legal);
 
     app.run(zov::withoutProgramName(GetCommandLineA()));
 }

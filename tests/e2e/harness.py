@@ -599,6 +599,9 @@ class SetupTestCase(unittest.TestCase):
 
     display = None
     keep_prefixes = bool(os.environ.get("ZOV_E2E_KEEP"))
+    # The CD carries the legal documents, and with "EULA.rtf" every run that shows its frame
+    # first asks for the agreement; only the tests of the agreement keep it.
+    legal_agreement = False
 
     @classmethod
     def setUpClass(cls):
@@ -618,8 +621,14 @@ class SetupTestCase(unittest.TestCase):
         self.prefix = WinePrefix(self.display.name)
         self.addCleanup(self._close_prefix)
         self.cd = self.prefix.install_cd()
+        self.remove_agreement_unless_wanted()
         self.engine_env = {}
         self.engine_control()
+
+    def remove_agreement_unless_wanted(self):
+        eula = self.prefix.c("cd/EULA.rtf")
+        if not self.legal_agreement and os.path.exists(eula):
+            os.unlink(eula)
 
     def _close_prefix(self):
         if self.keep_prefixes:
@@ -829,6 +838,13 @@ class UiDriver:
         parts = self.call("list", selector, control).split("|")
         return int(parts[0]), parts[1:]
 
+    def set_text(self, selector, control, text):
+        self.call("settext", selector, control, text)
+
+    def link(self, selector, control, url):
+        """Clicks the link with this address in a link control, as a mouse would."""
+        self.call("link", selector, control, url)
+
     def select(self, selector, control, row):
         self.call("select", selector, control, row)
 
@@ -896,6 +912,13 @@ PAGE = {
     "recent": "1384",
     "disk_space": "1029",
     "resume": "1089",
+    "agreement": "1077,1078,1079",
+    "viewer": "1081",
+    "features": "1082,1084",
+    "summary": "191,198",
+    "printing": "206,209",
+    "print_dialog": "1139",
+    "save_as": "1148",
     "busy": "1049",
     "progress": "1064",
 }
@@ -913,6 +936,7 @@ class InteractiveTestCase(SetupTestCase):
         self.prefix = WinePrefix(self.display.name, desktop=True)
         self.addCleanup(self._close_prefix)
         self.cd = self.prefix.install_cd()
+        self.remove_agreement_unless_wanted()
         self.engine_env = {}
         self.engine_control()
         self.ui = UiDriver(self.prefix).start()

@@ -2,6 +2,8 @@
 
 #include "platform/win32/win32_ports.h"
 
+#include <cstdio>
+
 namespace zov::win32 {
 namespace {
 
@@ -14,6 +16,15 @@ std::string Win32StringTable::get(unsigned id) {
     if (id > kLargestId)
         return {};
     char text[kStringBuffer] = {};
+#ifdef ZOV_TEST_HOOKS
+    // Test builds only: ZOV_TEST_STRING_<id> stands for an entry, so that a test can reach
+    // what a shipped setting switches off (1403, the optional features).
+    char name[32];
+    std::snprintf(name, sizeof name, "ZOV_TEST_STRING_%u", id);
+    DWORD set = GetEnvironmentVariableA(name, text, kStringBuffer);
+    if (set > 0 && set < static_cast<DWORD>(kStringBuffer))
+        return std::string(text, set);
+#endif
     int length = LoadStringA(instance_, id, text, kStringBuffer);
     if (length <= 0)
         return {};

@@ -1,5 +1,6 @@
 #include "ui/win32/resume_dialog.h"
 #include "res/resource.h"
+#include "ui/win32/cancel_summary_dialog.h"
 #include "ui/win32/skinned_dialog.h"
 
 namespace zov::win32 {
@@ -41,6 +42,21 @@ bool WizardDialogs::resumeSetup() {
     if (pageWasEnabled && IsWindow(page))
         EnableWindow(page, TRUE);
     return resume;
+}
+
+void WizardDialogs::cancelSummary() {
+    if (run_ == nullptr) {
+        others_.cancelSummary();
+        return;
+    }
+    HWND owner = frame_.hwnd();
+    HWND page = frame_.currentPage();
+    const bool pageWasEnabled = page != nullptr && IsWindowEnabled(page);
+    if (pageWasEnabled)
+        EnableWindow(page, FALSE);
+    showCancelSummary(look_, *run_, owner != nullptr && IsWindow(owner) ? owner : nullptr);
+    if (pageWasEnabled && IsWindow(page))
+        EnableWindow(page, TRUE);
 }
 
 } // namespace zov::win32

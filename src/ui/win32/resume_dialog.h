@@ -1,6 +1,6 @@
 // The resume-or-exit question of the cancel confirmation (template 155), and the dialogs of
-// the checks as the interactive run shows them: this one as a dialog of its own, the others
-// still through their message-box stand-ins.
+// the checks as the interactive run shows them: this one and the cancel summary as dialogs
+// of their own, the others still through their message-box stand-ins.
 #pragma once
 
 #include "run/dialogs.h"
@@ -18,7 +18,9 @@ class WizardDialogs final : public CheckDialogs {
 
     // The modal CResumeSetupDlg: true for Resume Setup (also Escape), false for Exit Setup.
     bool resumeSetup() override;
-    void cancelSummary() override { others_.cancelSummary(); }
+    // The modal CCancelSummaryDlg once the run is known (setRunContext), else its stand-in.
+    void cancelSummary() override;
+    void setRunContext(RunContext& run) { run_ = &run; }
     int diskCleanup(DiskFigures& figures, bool systemCheck) override {
         return others_.diskCleanup(figures, systemCheck);
     }
@@ -30,6 +32,7 @@ class WizardDialogs final : public CheckDialogs {
     Look& look_;
     FrameWindow& frame_;
     CheckDialogs& others_;
+    RunContext* run_ = nullptr;
 };
 
 } // namespace zov::win32

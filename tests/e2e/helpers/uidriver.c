@@ -22,6 +22,8 @@
  *   state SEL ID         "visible enabled checked" as three 0/1 digits
  *   list SEL ID          "selected|row0|row1|..." (rows read with the wide messages)
  *   select SEL ID ROW    selects a list row and tells the dialog (LBN_SELCHANGE)
+ *   link SEL ID URL      clicks the mouse on the link of a link control with that address
+ *   settext SEL ID TEXT  sets the text of the control (of the edit inside it, if it holds one)
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
  *   style SEL            the window's style bits in decimal
@@ -240,6 +242,17 @@ static int save_bmp(const char* path, HWND target) {
     return ok;
 }
 
+static int find_link(HWND ctl, const char* url, POINT* at);
+
+static BOOL CALLBACK find_edit(HWND hwnd, LPARAM param) {
+    char cls[16];
+    if (GetClassNameA(hwnd, cls, sizeof cls) && _stricmp(cls, "Edit") == 0) {
+        *(HWND*)param = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 static int run(int argc, char** argv, char* out, size_t size) {
     const char* cmd = argc > 0 ? argv[0] : "";
 #define NEED(n)                                                                                              \
@@ -381,6 +394,24 @@ static int run(int argc, char** argv, char* out, size_t size) {
         }
         return 0;
     }
+    if (strcmp(cmd, "settext") == 0) {
+        NEED(3);
+        HWND target = NULL;
+        EnumChildWindows(ctl, find_edit, (LPARAM)&target);
+        static wchar_t text[4096];
+        MultiByteToWideChar(CP_UTF8, 0, argv[3], -1, text, 4096);
+        send_w(target != NULL ? target : ctl, WM_SETTEXT, 0, (LPARAM)text);
+        return snprintf(out, size, "ok"), 0;
+    }
+    if (strcmp(cmd, "link") == 0) {
+        NEED(3);
+        POINT at;
+        if (!find_link(ctl, argv[3], &at))
+            return snprintf(out, size, "err nolink"), 0;
+        PostMessageW(ctl, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        PostMessageW(ctl, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
+        return snprintf(out, size, "ok"), 0;
+    }
     if (strcmp(cmd, "select") == 0) {
         NEED(3);
         send_w(ctl, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
@@ -389,6 +420,43 @@ static int run(int argc, char** argv, char* out, size_t size) {
     }
     return snprintf(out, size, "err unknown"), 0;
 #undef NEED
+}
+
+/* Where on a link control the link with the address lies: its hit test asked at every third
+ * pixel, through a buffer in the control's process. */
+static int find_link(HWND ctl, const char* url, POINT* at) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(ctl, &pid);
+    HANDLE proc = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (proc == NULL)
+        return 0;
+    LHITTESTINFO* remote = VirtualAllocEx(proc, NULL, sizeof(LHITTESTINFO), MEM_COMMIT, PAGE_READWRITE);
+    wchar_t want[L_MAX_URL_LENGTH];
+    MultiByteToWideChar(CP_UTF8, 0, url, -1, want, L_MAX_URL_LENGTH);
+    RECT rc;
+    GetClientRect(ctl, &rc);
+    int found = 0;
+    for (int y = 1; remote != NULL && !found && y < rc.bottom; y += 3)
+        for (int x = 1; !found && x < rc.right; x += 3) {
+            LHITTESTINFO info;
+            memset(&info, 0, sizeof info);
+            info.pt.x = x;
+            info.pt.y = y;
+            DWORD_PTR hit = 0;
+            if (!WriteProcessMemory(proc, remote, &info, sizeof info, NULL) ||
+                !SendMessageTimeoutW(ctl, LM_HITTEST, 0, (LPARAM)remote, SMTO_NORMAL, 5000, &hit) || !hit ||
+                !ReadProcessMemory(proc, remote, &info, sizeof info, NULL))
+                continue;
+            if (wcscmp(info.item.szUrl, want) == 0) {
+                at->x = x;
+                at->y = y;
+                found = 1;
+            }
+        }
+    if (remote != NULL)
+        VirtualFreeEx(proc, remote, 0, MEM_RELEASE);
+    CloseHandle(proc);
+    return found;
 }
 
 /* Splits a command line at blanks; a "quoted text" is one word. */
