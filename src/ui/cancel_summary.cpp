@@ -121,27 +121,29 @@ PrintOutcome printPlainText(const std::string& text, const std::string& document
     return PrintOutcome::Printed;
 }
 
-bool printFormattedRanges(RangePrintJob& job) {
-    if (!job.start())
-        return false;
+RangeOutcome printFormattedRanges(RangePrintJob& job) {
     const long length = job.length();
+    if (length > 0 && job.measure(0) <= 0)
+        return RangeOutcome::NotPaginated;
+    if (!job.start())
+        return RangeOutcome::Failed;
     long from = 0;
     do {
         if (!job.startPage()) {
             job.abort();
-            return false;
+            return RangeOutcome::Failed;
         }
         long next = job.format(from);
         if (!job.endPage()) {
             job.abort();
-            return false;
+            return RangeOutcome::Failed;
         }
         if (next <= from)
             break; // nothing more fits or the control stopped moving: end the job here
         from = next;
     } while (from < length);
     job.end();
-    return true;
+    return RangeOutcome::Printed;
 }
 
 } // namespace zov

@@ -58,19 +58,22 @@ PrintOutcome printPlainText(const std::string& text, const std::string& document
 
 // Rich text printed one formatted range per page: `format(from)` lays out and draws one
 // page from character `from` and returns where the next page starts. A range that does not
-// move on ends the job, which would otherwise print empty pages for ever. False when a page
-// failed or the job did not start.
+// move on ends the job, which would otherwise print empty pages for ever. A control that
+// cannot lay out even its first page (`measure(0)` does not move on over a text) prints
+// nothing: the caller prints its plain text instead.
+enum class RangeOutcome { Printed, Failed, NotPaginated };
 class RangePrintJob {
   public:
     virtual ~RangePrintJob() = default;
     virtual bool start() = 0;
     virtual long length() = 0;
+    virtual long measure(long from) = 0; // as format, without drawing
     virtual bool startPage() = 0;
     virtual long format(long from) = 0;
     virtual bool endPage() = 0;
     virtual void abort() = 0;
     virtual void end() = 0;
 };
-bool printFormattedRanges(RangePrintJob& job);
+RangeOutcome printFormattedRanges(RangePrintJob& job);
 
 } // namespace zov

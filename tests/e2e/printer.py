@@ -112,7 +112,10 @@ class PdfPrinter:
             self.proc = None
         if os.path.exists(INSTANCE_CONF):
             os.unlink(INSTANCE_CONF)
-        shutil.rmtree(self.dir, ignore_errors=True)
+        if os.environ.get("ZOV_E2E_KEEP"):
+            print("\nkept the printer's folder for inspection: %s" % self.dir)
+        else:
+            shutil.rmtree(self.dir, ignore_errors=True)
 
     def pdfs(self):
         return sorted(os.path.join(self.out, n) for n in os.listdir(self.out) if n.endswith(".pdf"))

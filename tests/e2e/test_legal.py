@@ -61,9 +61,14 @@ class LegalAgreement(InteractiveTestCase):
         with open(saved, "rb") as f:
             self.assertEqual(f.read(), summary_text().encode("latin-1"))
 
-        # No printer: the system says so, the summary stays and nothing else is shown.
+        # No printer: the system's print dialog says so itself; then nothing else is shown
+        # (no printing status, no "Unable to start print job."), and the summary stays.
         self.ui.click(summary, PRINT)
-        self.assertFalse(self.ui.until(lambda: self.ui.present(PAGE["printing"]), timeout=2))
+        self.assertIn("install a printer", self.ui.box_text("Print"))
+        self.screenshot("print-without-printer")
+        self.ui.box_click("Print", IDOK)
+        self.assertFalse(self.ui.until(lambda: self.ui.try_call("boxtext", "Error")[0], timeout=2))
+        self.assertFalse(self.ui.present(PAGE["printing"]))
         self.ui.click(summary, IDOK)
         result = run.wait()
         self.assertExit(result, 1602)

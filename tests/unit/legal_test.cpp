@@ -274,6 +274,7 @@ TEST(CancelSummary, FormattedRangesEndWhenTheControlStopsMoving) {
         int ended = 0;
         bool start() override { return true; }
         long length() override { return 100; }
+        long measure(long from) override { return from < 60 ? from + 30 : from; }
         bool startPage() override { return true; }
         long format(long from) override {
             starts.push_back(from);
@@ -283,9 +284,24 @@ TEST(CancelSummary, FormattedRangesEndWhenTheControlStopsMoving) {
         void abort() override { ADD_FAILURE() << "no page failed"; }
         void end() override { ++ended; }
     } job;
-    EXPECT_TRUE(printFormattedRanges(job));
+    EXPECT_EQ(printFormattedRanges(job), RangeOutcome::Printed);
     EXPECT_EQ(job.starts, (std::vector<long>{0, 30, 60}));
     EXPECT_EQ(job.ended, 1);
+    // A control that lays out nothing at all (Wine's has no page layout): no job at all.
+    struct Flat final : RangePrintJob {
+        bool start() override {
+            ADD_FAILURE() << "no job for a control that cannot lay out pages";
+            return true;
+        }
+        long length() override { return 100; }
+        long measure(long) override { return 0; }
+        bool startPage() override { return true; }
+        long format(long) override { return 0; }
+        bool endPage() override { return true; }
+        void abort() override {}
+        void end() override {}
+    } flat;
+    EXPECT_EQ(printFormattedRanges(flat), RangeOutcome::NotPaginated);
 }
 
 } // namespace

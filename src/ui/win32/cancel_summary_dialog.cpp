@@ -133,7 +133,8 @@ class SummaryDialog final : public SkinnedDialog {
     void onInit() override {
         SetWindowTextA(hwnd(), look_.text(IDS_CAPTION).c_str());
         SetDlgItemTextA(hwnd(), IDC_SUMMARY_TEXT, text_.c_str());
-        SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDOK)), TRUE);
+        // Posted: the dialog manager gives the first tab stop the focus after this returns.
+        PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDOK)), TRUE);
     }
     bool onCommand(int id, int, HWND) override {
         switch (id) {
@@ -201,14 +202,20 @@ int printPlainTextDocument(Look& look, HWND owner, const std::string& text) {
     pd.hwndOwner = owner;
     pd.nCopies = 1;
     pd.Flags = PD_RETURNDC | PD_ALLPAGES | PD_NOSELECTION | PD_NOPAGENUMS | PD_HIDEPRINTTOFILE;
-    if (!PrintDlgA(&pd) || pd.hDC == nullptr) {
-        if (pd.hDevMode != nullptr)
-            GlobalFree(pd.hDevMode);
-        if (pd.hDevNames != nullptr)
-            GlobalFree(pd.hDevNames);
-        return 0;
-    }
-    const std::string document = look.text(210);
+    int result = 0;
+    if (PrintDlgA(&pd) && pd.hDC != nullptr)
+        result = printPlainTextOn(look, owner, pd, text, look.text(210));
+    if (pd.hDC != nullptr)
+        DeleteDC(pd.hDC);
+    if (pd.hDevMode != nullptr)
+        GlobalFree(pd.hDevMode);
+    if (pd.hDevNames != nullptr)
+        GlobalFree(pd.hDevNames);
+    return result;
+}
+
+int printPlainTextOn(Look& look, HWND owner, const PRINTDLGA& pd, const std::string& text,
+                     const std::string& document) {
     gUserAbort = false;
     gStatus = CreateDialogParamA(look.instance(), MAKEINTRESOURCEA(IDD_PRINTING), owner, statusProc, 0);
     if (gStatus != nullptr) {
@@ -231,11 +238,6 @@ int printPlainTextDocument(Look& look, HWND owner, const std::string& text) {
     if (gStatus != nullptr)
         DestroyWindow(gStatus);
     gStatus = nullptr;
-    DeleteDC(pd.hDC);
-    if (pd.hDevMode != nullptr)
-        GlobalFree(pd.hDevMode);
-    if (pd.hDevNames != nullptr)
-        GlobalFree(pd.hDevNames);
     if (outcome == PrintOutcome::NotStarted) {
         MessageBoxA(owner, look.text(211).c_str(), nullptr, MB_OK | MB_ICONERROR);
         return 0;

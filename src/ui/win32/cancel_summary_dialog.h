@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <string>
 
 namespace zov::win32 {
@@ -20,5 +22,8 @@ void showCancelSummary(Look& look, RunContext& run, HWND owner);
 // after it started, 0 otherwise (also when there is no printer or the user cancels the
 // print dialog). A job that does not start shows string 211.
 int printPlainTextDocument(Look& look, HWND owner, const std::string& text);
+// The same printout on the printer a print dialog returned (its device context, not freed).
+int printPlainTextOn(Look& look, HWND owner, const PRINTDLGA& pd, const std::string& text,
+                     const std::string& document);
 
 } // namespace zov::win32

@@ -86,7 +86,8 @@ class AgreementDialog final : public SkinnedDialog {
         fragmentInto(hwnd(), IDC_LEGAL_MAIN, look_.text(1396), RGB(255, 255, 255));
         SendDlgItemMessageA(hwnd(), IDC_LEGAL_MAIN, EM_SETEVENTMASK, 0, ENM_MOUSEEVENTS);
         makeConsent();
-        SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_AGREE)), TRUE);
+        // Posted: the dialog manager gives the first tab stop the focus after this returns.
+        PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_AGREE)), TRUE);
     }
     bool onCommand(int id, int, HWND) override {
         if (id == IDC_LEGAL_AGREE || (id == IDOK && !enterOnCancel(hwnd(), id))) {
@@ -95,7 +96,7 @@ class AgreementDialog final : public SkinnedDialog {
             if (model_.cancel())
                 EndDialog(hwnd(), 0);
         } else if (id == IDC_PRINT) {
-            printRichText(hwnd(), item(IDC_LEGAL_MAIN), look_.text(IDS_CAPTION));
+            printRichText(look_, hwnd(), item(IDC_LEGAL_MAIN), look_.text(IDS_CAPTION));
         } else {
             return false;
         }
@@ -173,14 +174,15 @@ class ViewerDialog final : public SkinnedDialog {
         MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&close), 2);
         margin_ = {doc.left, doc.top};
         closeBottom_ = client.bottom - close.top;
-        SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_CANCEL)), TRUE);
+        // Posted: the dialog manager gives the first tab stop the focus after this returns.
+        PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_CANCEL)), TRUE);
     }
     bool onCommand(int id, int, HWND) override {
         if (id == IDC_LEGAL_CANCEL || id == IDCANCEL || id == IDOK) {
             EndDialog(hwnd(), id);
         } else if (id == IDC_PRINT) {
             const std::size_t slash = path_.rfind('\\');
-            printRichText(hwnd(), item(IDC_LEGAL_DOCUMENT),
+            printRichText(look_, hwnd(), item(IDC_LEGAL_DOCUMENT),
                           path_.substr(slash == std::string::npos ? 0 : slash + 1));
         } else {
             return false;
@@ -241,7 +243,8 @@ class FeaturesDialog final : public SkinnedDialog {
             showControl(id, model_.gadgetOffered);
             EnableWindow(item(id), model_.gadgetOffered);
         }
-        SendMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_AGREE)), TRUE);
+        // Posted: the dialog manager gives the first tab stop the focus after this returns.
+        PostMessageA(hwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(item(IDC_LEGAL_AGREE)), TRUE);
     }
     bool onCommand(int id, int, HWND) override {
         if (id == IDC_LEGAL_AGREE || (id == IDOK && !enterOnCancel(hwnd(), id))) {

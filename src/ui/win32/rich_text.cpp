@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_util.h"
 #include "ui/cancel_summary.h"
+#include "ui/win32/cancel_summary_dialog.h"
 
 #include <commdlg.h>
 #include <richedit.h>
@@ -52,21 +53,28 @@ class RichTextJob final : public RangePrintJob {
         return static_cast<long>(
             SendMessageA(control_, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&length), 0));
     }
+    long measure(long from) override {
+        long next = range(from, FALSE);
+        SendMessageA(control_, EM_FORMATRANGE, FALSE, 0); // the control's cached layout
+        return next;
+    }
     bool startPage() override { return StartPage(dc_) > 0; }
-    long format(long from) override {
+    long format(long from) override { return range(from, TRUE); }
+    bool endPage() override { return EndPage(dc_) > 0; }
+    void abort() override { AbortDoc(dc_); }
+    void end() override { EndDoc(dc_); }
+
+  private:
+    long range(long from, BOOL draw) {
         FORMATRANGE range{};
         range.hdc = range.hdcTarget = dc_;
         range.rc = range.rcPage = page_;
         range.chrg.cpMin = from;
         range.chrg.cpMax = -1;
         return static_cast<long>(
-            SendMessageA(control_, EM_FORMATRANGE, TRUE, reinterpret_cast<LPARAM>(&range)));
+            SendMessageA(control_, EM_FORMATRANGE, draw, reinterpret_cast<LPARAM>(&range)));
     }
-    bool endPage() override { return EndPage(dc_) > 0; }
-    void abort() override { AbortDoc(dc_); }
-    void end() override { EndDoc(dc_); }
 
-  private:
     HDC dc_;
     HWND control_;
     RECT page_;
@@ -92,6 +100,7 @@ void setRichText(HWND control, const std::string& rtf) {
     MemoryStream stream{&rtf, 0};
     EDITSTREAM es{reinterpret_cast<DWORD_PTR>(&stream), 0, readMemory};
     SendMessageA(control, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+    SendMessageA(control, EM_SETSEL, 0, 0);
 }
 
 bool streamRichTextFile(HWND control, const std::string& path) {
@@ -101,11 +110,12 @@ bool streamRichTextFile(HWND control, const std::string& path) {
         return false;
     EDITSTREAM es{reinterpret_cast<DWORD_PTR>(file), 0, readFile};
     SendMessageA(control, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&es));
+    SendMessageA(control, EM_SETSEL, 0, 0);
     CloseHandle(file);
     return es.dwError == 0;
 }
 
-void printRichText(HWND owner, HWND control, const std::string& document) {
+void printRichText(Look& look, HWND owner, HWND control, const std::string& document) {
     PRINTDLGA pd{};
     pd.lStructSize = sizeof pd;
     pd.hwndOwner = owner;
@@ -123,7 +133,12 @@ void printRichText(HWND owner, HWND control, const std::string& document) {
     RECT page{0, 0, MulDiv(GetDeviceCaps(dc, PHYSICALWIDTH), 1440, dpiX > 0 ? dpiX : 1),
               MulDiv(GetDeviceCaps(dc, PHYSICALHEIGHT), 1440, dpiY > 0 ? dpiY : 1)};
     RichTextJob job(dc, control, page, document);
-    printFormattedRanges(job);
+    if (printFormattedRanges(job) == RangeOutcome::NotPaginated) {
+        std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+        text.resize(
+            static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+        printPlainTextOn(look, owner, pd, text, document);
+    }
     SendMessageA(control, EM_FORMATRANGE, FALSE, 0); // the control's cached layout
     DeleteDC(dc);
     if (pd.hDevMode != nullptr)

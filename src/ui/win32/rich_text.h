@@ -8,6 +8,8 @@
 
 namespace zov::win32 {
 
+class Look;
+
 // Loads the rich edit library (from the system folder) once; false when the system has none.
 bool loadRichEdit();
 
@@ -18,7 +20,8 @@ void setRichText(HWND control, const std::string& rtf);
 // A file streamed in as RTF; false (the control left empty) when it cannot be read.
 bool streamRichTextFile(HWND control, const std::string& path);
 // The standard print dialog, then one formatted range per page over the printer's whole
-// physical page. Quiet when there is no printer, the user cancels or the job fails.
-void printRichText(HWND owner, HWND control, const std::string& document);
+// physical page. Quiet when there is no printer, the user cancels or the job fails. A
+// control that cannot lay out pages prints its plain text as the cancel summary does.
+void printRichText(Look& look, HWND owner, HWND control, const std::string& document);
 
 } // namespace zov::win32
