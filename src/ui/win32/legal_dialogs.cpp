@@ -73,6 +73,7 @@ class AgreementDialog final : public SkinnedDialog {
     ~AgreementDialog() override {
         if (linkFont_ != nullptr)
             DeleteObject(linkFont_);
+        DeleteObject(skinBrush_);
     }
 
   protected:
@@ -102,7 +103,13 @@ class AgreementDialog final : public SkinnedDialog {
         }
         return true;
     }
-    bool onMessage(UINT message, WPARAM, LPARAM lParam, INT_PTR& result) override {
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override {
+        if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == item(IDC_LEGAL_CONSENT)) {
+            // The consent sentence on the dialog's own colour.
+            SetBkColor(reinterpret_cast<HDC>(wParam), kSkin);
+            result = reinterpret_cast<INT_PTR>(skinBrush_);
+            return true;
+        }
         if (message != WM_NOTIFY)
             return false;
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
@@ -149,6 +156,7 @@ class AgreementDialog final : public SkinnedDialog {
 
     InstallAgreement& model_;
     HFONT linkFont_ = nullptr;
+    HBRUSH skinBrush_ = CreateSolidBrush(kSkin);
 };
 
 class ViewerDialog final : public SkinnedDialog {
