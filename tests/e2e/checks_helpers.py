@@ -54,7 +54,8 @@ class ChecksTestCase(SetupTestCase):
 
     # -- answering prompts -----------------------------------------------------------------------
     def answer_boxes(self, run, decide, timeout=120):
-        """Until the setup ends: finds each message box (and the resume dialog), reads its
+        """Until the setup ends: finds each message box (and the resume dialog and the cancel
+        summary, whose Exit is IDOK), reads its
         text, and presses the button that decide(text) names; on the welcome page it chooses
         New Member. Returns the texts in order."""
         seen = []
@@ -67,7 +68,7 @@ class ChecksTestCase(SetupTestCase):
                     ui.try_call("click", "@" + welcome, 1060)
                     ui.try_call("gone", "@" + welcome, 10000)
                     continue
-                for selector, text_id in ((MESSAGE_BOX, 0xFFFF), (PAGE["resume"], 1089)):
+                for selector, text_id in ((MESSAGE_BOX, 0xFFFF), (PAGE["resume"], 1089), (PAGE["summary"], 191)):
                     ok, hwnd = ui.try_call("wait", selector, 0)
                     if not ok:
                         continue

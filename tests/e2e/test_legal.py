@@ -6,7 +6,7 @@ features cancelled. Printing to a real printer is test_printing.py."""
 import os
 import unittest
 
-from harness import IDCANCEL, IDOK, PAGE, InteractiveTestCase, ini_section, is_subsequence
+from harness import IDCANCEL, IDOK, PAGE, VK_RETURN, VK_TAB, InteractiveTestCase, ini_section, is_subsequence
 
 AGREE, CANCEL, PRINT, CONTINUE = 1077, 1030, 199, 1077
 CONSENT, MAIN_TEXT, DOCUMENT = 1080, 1078, 1081
@@ -28,8 +28,18 @@ def summary_text():
     return entry(215) + entry(216)
 
 
+def tab_to(self, dialog, control):
+    """Presses Tab until the control has the focus, as a person would."""
+    for _ in range(6):
+        if self.ui.until(lambda: self.ui.focus(dialog) == control, timeout=1):
+            return
+        self.ui.key(dialog, VK_TAB)
+    self.fail("Tab never reached control %d" % control)
+
+
 class LegalAgreement(InteractiveTestCase):
     legal_agreement = True
+    tab_to = tab_to
 
     def test_declined_through_the_cancel_confirmation_with_the_summary_saved(self):
         run = self.setup_exe(background=True)
@@ -37,8 +47,10 @@ class LegalAgreement(InteractiveTestCase):
         self.assertIn("will be installed", self.ui.text(agreement, MAIN_TEXT))
         self.assertEqual(self.ui.text(agreement, 0), "Install ZOV 9.0 VR")
         self.screenshot("agreement")
-        # Cancel, then Resume: the agreement stays.
-        self.ui.click(agreement, CANCEL)
+        # Enter with the focus on Cancel is Cancel, not the default I Agree; then Resume:
+        # the agreement stays.
+        self.tab_to(agreement, CANCEL)
+        self.ui.key(agreement, VK_RETURN)
         self.ui.click(self.page("resume"), IDCANCEL)
         self.ui.gone(PAGE["resume"])
         self.assertTrue(self.ui.present(PAGE["agreement"]))
@@ -100,6 +112,8 @@ class LegalAgreement(InteractiveTestCase):
 
 
 class OptionalFeatures(InteractiveTestCase):
+    tab_to = tab_to
+
     def test_cancel_writes_zero_for_both_even_when_checked(self):
         # The shipped build never offers them (string 1403 is "N"): the test build's hook.
         run = self.setup_exe(background=True, extra_env={"ZOV_TEST_STRING_1403": "Y"})
@@ -110,7 +124,9 @@ class OptionalFeatures(InteractiveTestCase):
         self.ui.click(features, 1086)
         self.assertTrue(self.ui.until(lambda: self.ui.checked(features, 1086)))
         self.screenshot("optional-features")
-        self.ui.click(features, CANCEL)
+        # Enter on Cancel cancels.
+        self.tab_to(features, CANCEL)
+        self.ui.key(features, VK_RETURN)
         welcome = self.page("welcome")
         ini = self.prefix.install_ini()
         self.assertEqual(dict(ini_section(ini, "IETOOLBAR") or []).get("VelaInstallSelected"), "0")

@@ -84,7 +84,7 @@ class FreshComputer(InteractiveTestCase):
         # The engine's next report is answered with the frame's handle: it rolls back, and the
         # setup ends with the cancel summary.
         self.release_engine()
-        self.ui.box_click(CAPTION, IDOK)
+        self.ui.click(self.page("summary"), IDOK)
         self.assertExit(run.wait(), 1602)
         self.assertFalse(os.path.exists(self.prefix.c(INSTALL_DIR + "/DAD.exe")), "the cancelled install stayed")
 
@@ -120,7 +120,7 @@ class FreshComputer(InteractiveTestCase):
         member = self.page("member")
         self.ui.post(member, WM_CLOSE)  # leave: Exit through the resume dialog
         self.ui.click(self.page("resume"), IDOK)
-        self.ui.box_click(CAPTION, IDOK)  # the cancel summary
+        self.ui.click(self.page("summary"), IDOK)  # the cancel summary's Exit
         self.assertExit(run.wait(), 1602)
         self.assertTrue(is_subsequence([100, 101], self.history_events()[0]))
 
@@ -152,7 +152,7 @@ class FreshComputer(InteractiveTestCase):
         self.assertTrue(self.ui.present(PAGE["welcome"]))
         self.ui.post(self.ui.frame(), WM_CLOSE)
         self.ui.click(self.page("resume"), IDOK)
-        self.ui.box_click(CAPTION, IDOK)  # the cancel summary
+        self.ui.click(self.page("summary"), IDOK)  # the cancel summary's Exit
         self.assertExit(run.wait(), 1602)
         self.assertEqual(self.engine_runs(), [])
         self.assertTrue(is_subsequence([100, 128, 128, 134], self.history_events()[0]))
@@ -175,7 +175,7 @@ class DenseDisplay(InteractiveTestCase):
         self.screenshot("welcome-120dpi")
         self.ui.post(welcome, WM_CLOSE)
         self.ui.click(self.page("resume"), IDOK)
-        self.ui.box_click(CAPTION, IDOK)
+        self.ui.click(self.page("summary"), IDOK)  # the cancel summary's Exit
         self.assertExit(run.wait(), 1602)
 
 
