@@ -51,10 +51,3 @@ endif()
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 
 include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)
-
-# The legal and cancel-summary dialogs are run once a run at most: small beats fast there.
-set_source_files_properties(
-  ${CMAKE_SOURCE_DIR}/src/ui/legal.cpp ${CMAKE_SOURCE_DIR}/src/ui/cancel_summary.cpp
-  ${CMAKE_SOURCE_DIR}/src/ui/win32/legal_dialogs.cpp ${CMAKE_SOURCE_DIR}/src/ui/win32/cancel_summary_dialog.cpp
-  ${CMAKE_SOURCE_DIR}/src/ui/win32/rich_text.cpp
-  PROPERTIES COMPILE_OPTIONS -Os)
