@@ -24,11 +24,16 @@ INSTANCE_CONF = "/etc/cups/cups-pdf-%s.conf" % INSTANCE
 NAME = "PDF"
 
 
+def tool(name):
+    """A CUPS or poppler program, also where /usr/sbin is not on the PATH."""
+    return shutil.which(name) or shutil.which(name, path="/usr/sbin:/usr/bin:/sbin:/bin")
+
+
 def missing():
     """Why no printer can be made here, or None."""
     if os.geteuid() != 0:
         return "cupsd must run as root to start the cups-pdf backend"
-    for need in (shutil.which("cupsd"), shutil.which("lpadmin"), shutil.which("pdftotext"), PPD, BACKEND):
+    for need in (tool("cupsd"), tool("lpadmin"), tool("lpstat"), tool("pdftotext"), PPD, BACKEND):
         if not need or not os.path.exists(need):
             return "cups, printer-driver-cups-pdf or poppler-utils is missing (scripts/deps.sh)"
     return None
@@ -68,7 +73,7 @@ class PdfPrinter:
         self.env = {"CUPS_SERVER": self.socket}
         log = open(os.path.join(self.dir, "log", "cupsd.out"), "wb")
         self.proc = subprocess.Popen(
-            ["cupsd", "-f", "-c", os.path.join(etc, "cupsd.conf"), "-s", os.path.join(etc, "cups-files.conf")],
+            [tool("cupsd"), "-f", "-c", os.path.join(etc, "cupsd.conf"), "-s", os.path.join(etc, "cups-files.conf")],
             stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()
         deadline = time.monotonic() + 30
@@ -91,9 +96,9 @@ class PdfPrinter:
                                     "*Default%s: %s\n*%s %s/%s: %s" % (key, name, key, name, name, value))
             with open(ppd, "w", encoding="latin-1") as f:
                 f.write(text)
-        self._admin(["lpadmin", "-p", NAME, "-v", "cups-pdf:/" + INSTANCE, "-E", "-P", ppd,
+        self._admin([tool("lpadmin"), "-p", NAME, "-v", "cups-pdf:/" + INSTANCE, "-E", "-P", ppd,
                      "-o", "printer-error-policy=abort-job"])
-        self._admin(["lpadmin", "-d", NAME])
+        self._admin([tool("lpadmin"), "-d", NAME])
         return self
 
     def _admin(self, args):
@@ -127,7 +132,7 @@ class PdfPrinter:
             files = self.pdfs()
             if len(files) >= count:
                 env = dict(os.environ, **self.env)
-                queue = subprocess.run(["lpstat", "-o"], env=env, capture_output=True, text=True, timeout=30)
+                queue = subprocess.run([tool("lpstat"), "-o"], env=env, capture_output=True, text=True, timeout=30)
                 if not queue.stdout.strip():
                     return max(files, key=os.path.getmtime)
             time.sleep(0.2)
@@ -136,7 +141,7 @@ class PdfPrinter:
 
 def pdf_pages(path):
     """The text of each page of a PDF (pdftotext puts a form feed after every page)."""
-    text = subprocess.run(["pdftotext", "-layout", path, "-"], capture_output=True, check=True,
+    text = subprocess.run([tool("pdftotext"), "-layout", path, "-"], capture_output=True, check=True,
                           timeout=60).stdout.decode("utf-8", "replace")
     pages = text.split("\f")
     return pages[:-1] if pages and not pages[-1].strip() else pages

@@ -71,7 +71,7 @@ class PrintToPdf(InteractiveTestCase):
         printed_file = self.printer.wait_pdf(2)
         pages = printer.pdf_pages(printed_file)
         # The first page as a picture beside the screenshots.
-        subprocess.run(["pdftoppm", "-png", "-r", "72", "-singlefile", printed_file,
+        subprocess.run([printer.tool("pdftoppm") or "pdftoppm", "-png", "-r", "72", "-singlefile", printed_file,
                         os.path.join(ARTEFACTS, "screenshots", "summary-printed-page1")], check=False)
         self.assertGreaterEqual(len(pages), 2, pages)
         body = []
