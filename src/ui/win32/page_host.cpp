@@ -31,6 +31,11 @@ void PageDialog::skinPage() {
     setFont(IDC_PAGE_TITLE, look_.font(item(IDC_PAGE_TITLE), kTitleFont, kTitleFont + 1, kTitleFont + 2));
     setFont(IDC_PAGE_HINT, look_.pageFont(item(IDC_PAGE_HINT), hintBold));
     setFont(IDC_RECENT_FOLDER, look_.pageFont(item(IDC_RECENT_FOLDER), true));
+    // The directory page's path field and the disk-space page's columns are bold.
+    for (int id : {IDC_DIR_DISPLAY, IDC_SPACE_DRIVES, IDC_SPACE_REQUIRED, IDC_SPACE_AVAILABLE})
+        setFont(id, look_.pageFont(item(id), true));
+    if (item(IDC_DIR_DISPLAY) != nullptr)
+        pathBrush_ = CreateSolidBrush(look_.colour(kBusyBackground));
     // On the welcome pages the Next id is the line above the big buttons.
     char cls[16];
     if (HWND line = item(IDC_PAGE_NEXT);
@@ -170,6 +175,14 @@ bool PageDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         PostMessageA(frame_, WM_CLOSE, 0, 0);
         result = TRUE;
         return true;
+    case WM_CTLCOLORSTATIC:
+        // The path field is opaque: its path ellipsis is drawn over its own background.
+        if (pathBrush_ == nullptr || reinterpret_cast<HWND>(lParam) != item(IDC_DIR_DISPLAY))
+            return false;
+        SetTextColor(reinterpret_cast<HDC>(wParam), look_.colour(kPageText));
+        SetBkColor(reinterpret_cast<HDC>(wParam), look_.colour(kBusyBackground));
+        result = reinterpret_cast<INT_PTR>(pathBrush_);
+        return true;
     case WM_CTLCOLORLISTBOX:
         if (listBrush_ == nullptr)
             return false;
@@ -189,6 +202,9 @@ void PageDialog::onDestroy() {
     if (listBrush_ != nullptr)
         DeleteObject(listBrush_);
     listBrush_ = nullptr;
+    if (pathBrush_ != nullptr)
+        DeleteObject(pathBrush_);
+    pathBrush_ = nullptr;
 }
 
 // -- ShowWizardPage -----------------------------------------------------------------------

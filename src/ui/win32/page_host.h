@@ -45,6 +45,7 @@ class PageDialog : public SkinnedDialog {
     int focusAtStart_ = 0;
     std::map<int, bool> timers_; // id -> repeats
     HBRUSH listBrush_ = nullptr;
+    HBRUSH pathBrush_ = nullptr;
     COLORREF listText_ = 0, listBackground_ = 0;
     bool closed_ = false;
     int result_ = page_result::kBack;
