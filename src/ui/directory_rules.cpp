@@ -148,6 +148,23 @@ DirectoryCheck::Result DirectoryCheck::check(std::string path, char selectedDriv
     return {Outcome::Accepted, folder};
 }
 
+std::string pathEllipsis(const std::string& path, const std::function<bool(const std::string&)>& fits) {
+    if (fits(path))
+        return path;
+    const std::size_t first = path.find('\\');
+    if (first == std::string::npos)
+        return path;
+    // As many of the last components as fit, down to the last one alone.
+    std::string shortest;
+    for (std::size_t cut = path.find('\\', first + 1); cut != std::string::npos;
+         cut = path.find('\\', cut + 1)) {
+        shortest = path.substr(0, first) + "\\..." + path.substr(cut);
+        if (fits(shortest))
+            return shortest;
+    }
+    return shortest.empty() ? path : shortest;
+}
+
 // -- The dialog's state -------------------------------------------------------------------------
 
 SelectDirState SelectDirState::fromInitialPath(const std::string& initial) {
@@ -269,9 +286,16 @@ std::string DriveList::requiredText(StringTable& strings, char drive, const Disk
 void DriveList::sortBy(std::vector<DriveRow>& rows, int column) {
     ascending_ = column == column_ ? !ascending_ : true;
     column_ = column;
-    std::stable_sort(rows.begin(), rows.end(), [&](const DriveRow& a, const DriveRow& b) {
-        return ascending_ ? a.column(column) < b.column(column) : b.column(column) < a.column(column);
-    });
+    // A stable insertion sort: a drive list has at most 26 rows, and the library's stable
+    // sort would weigh more in the program than the whole dialog.
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        for (std::size_t j = i; j > 0; --j) {
+            const std::string& before = rows[j - 1].column(column);
+            const std::string& after = rows[j].column(column);
+            if (!(ascending_ ? after < before : before < after))
+                break;
+            std::swap(rows[j - 1], rows[j]);
+        }
 }
 
 } // namespace zov

@@ -7,6 +7,7 @@
 #include "run/dialogs.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,10 @@ class DirectoryCheck {
     RunContext& run_;
     std::string upgrade_;
 };
+
+// The path as the directory page's field shows it: whole when it fits, else its middle
+// components replaced by "..." (the first component and as many of the last ones as fit).
+std::string pathEllipsis(const std::string& path, const std::function<bool(const std::string&)>& fits);
 
 // The dialog's path and current folder, and the edit box's text.
 struct SelectDirState {

@@ -12,6 +12,8 @@ REG = "C:\\windows\\system32\\reg.exe"
 MAIN_DIR = "C:\\" + INSTALL_DIR.replace("/", "\\")
 SELECT = "1057,1067"  # the directory selection dialog: its tree and drive list
 CLEANUP = "191,1033"  # the disk cleanup dialog
+LONG_NAME = "Applications installed for every member of this household"
+CHOSEN = "C:\\Apps\\" + LONG_NAME + "\\My ZOV"
 FOREIGN = "The directory you have specified contains files that were not installed by ZOV.\n\nPlease select another directory."
 
 
@@ -65,14 +67,17 @@ class DirectoryDialogs(InteractiveTestCase):
         self.ui.wait(SELECT, 5)
         self.assertEqual(self.selected_drive(dialog), drive_c)
 
-        self.ui.call("settext", dialog, 1055, "C:\\Apps\\\\My ZOV  ")
+        # Doubled backslashes and trailing blanks go; a path wider than the page's field is
+        # shown with an ellipsis, and the whole path goes on.
+        self.ui.call("settext", dialog, 1055, "C:\\Apps\\\\" + LONG_NAME + "\\My ZOV  ")
         self.ui.click(dialog, IDOK)
         self.ui.gone(SELECT)
         page = self.page("directory")
-        self.assertEqual(self.ui.text(page, 1021), "C:\\Apps\\My ZOV")
+        self.assertEqual(self.ui.text(page, 1021), CHOSEN)
+        self.screenshot("directory-long-path")
         self.ui.click(page, NEXT)
         self.assertExit(run.wait(), 0)
-        self.assertEqual(self.engine_enter().get("MAINDIR"), "C:\\Apps\\My ZOV")
+        self.assertEqual(self.engine_enter().get("MAINDIR"), CHOSEN)
         events, _ = self.history_events()
         for event in (104, 105, 130, 138):
             self.assertIn(event, events)

@@ -141,6 +141,16 @@ TEST(SelectDirState, InitialPathEditBoxAndTyping) {
     EXPECT_EQ(s.currentFolder, "Name");
 }
 
+TEST(PathEllipsis, MiddleComponentsGoFirst) {
+    auto within = [](std::size_t n) { return [n](const std::string& text) { return text.size() <= n; }; };
+    const std::string path = "C:\\Program Files\\Long Folder\\ZOV 9.0";
+    EXPECT_EQ(pathEllipsis(path, within(40)), path);
+    EXPECT_EQ(pathEllipsis(path, within(26)), "C:\\...\\Long Folder\\ZOV 9.0");
+    EXPECT_EQ(pathEllipsis(path, within(14)), "C:\\...\\ZOV 9.0");
+    EXPECT_EQ(pathEllipsis(path, within(5)), "C:\\...\\ZOV 9.0"); // the field cuts it further
+    EXPECT_EQ(pathEllipsis("C:\\ZOV", within(3)), "C:\\ZOV");
+}
+
 TEST_F(DirectoryCheckTest, TreeChainPathsAndListing) {
     EXPECT_EQ(dirtree::chain("C:\\Program Files\\ZOV"),
               (std::vector<std::string>{"c:\\", "Program Files", "ZOV"}));

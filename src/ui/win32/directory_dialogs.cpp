@@ -263,7 +263,8 @@ void SelectDirDialog::fillDrives() {
         GetClientRect(list, &client);
         std::string title = look_.text(1325);
         column.pszText = title.data();
-        column.cx = client.right - client.left;
+        // As wide as the list beside its vertical scroll bar: no horizontal one.
+        column.cx = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
         SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
     }
     char strings[512] = {};
@@ -426,7 +427,9 @@ void SelectDirDialog::done() {
         EndDialog(hwnd(), DirectoryDialogs::kDone);
         return;
     case DirectoryCheck::Outcome::DriveNotReady:
-        selectRow(state_.currentFolder.empty() ? -1 : rowOfLetter(state_.currentFolder[0]));
+        // Typing moved the current folder to the drive that is not ready: the list keeps the
+        // drive it showed before Done.
+        selectRow(row);
         break;
     case DirectoryCheck::Outcome::Refused:
         break;

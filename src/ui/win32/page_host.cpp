@@ -1,5 +1,6 @@
 #include "ui/win32/page_host.h"
 #include "res/resource.h"
+#include "ui/directory_rules.h"
 #include "ui/wizard_pages.h"
 
 #include <vector>
@@ -175,13 +176,11 @@ bool PageDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         PostMessageA(frame_, WM_CLOSE, 0, 0);
         result = TRUE;
         return true;
-    case WM_CTLCOLORSTATIC:
-        // The path field is opaque: its path ellipsis is drawn over its own background.
-        if (pathBrush_ == nullptr || reinterpret_cast<HWND>(lParam) != item(IDC_DIR_DISPLAY))
+    case WM_DRAWITEM:
+        if (wParam != IDC_DIR_DISPLAY || pathBrush_ == nullptr)
             return false;
-        SetTextColor(reinterpret_cast<HDC>(wParam), look_.colour(kPageText));
-        SetBkColor(reinterpret_cast<HDC>(wParam), look_.colour(kBusyBackground));
-        result = reinterpret_cast<INT_PTR>(pathBrush_);
+        drawPath(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
         return true;
     case WM_CTLCOLORLISTBOX:
         if (listBrush_ == nullptr)
@@ -193,6 +192,30 @@ bool PageDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     default:
         return false;
     }
+}
+
+// The directory page's path field keeps the whole path as its text; it shows as much of it as
+// fits, with the middle components replaced by "...".
+void PageDialog::drawPath(const DRAWITEMSTRUCT& d) {
+    FillRect(d.hDC, &d.rcItem, pathBrush_);
+    HGDIOBJ oldFont =
+        SelectObject(d.hDC, reinterpret_cast<HFONT>(SendMessageA(d.hwndItem, WM_GETFONT, 0, 0)));
+    const int length = GetWindowTextLengthA(d.hwndItem);
+    std::string path(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    path.resize(static_cast<std::size_t>(GetWindowTextA(d.hwndItem, path.data(), length + 1)));
+    RECT area = d.rcItem;
+    InflateRect(&area, -2, 0);
+    const int width = area.right - area.left;
+    const std::string shown = pathEllipsis(path, [&](const std::string& text) {
+        SIZE extent{0, 0};
+        GetTextExtentPoint32A(d.hDC, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent.cx <= width;
+    });
+    SetBkMode(d.hDC, TRANSPARENT);
+    SetTextColor(d.hDC, look_.colour(kPageText));
+    DrawTextA(d.hDC, shown.c_str(), static_cast<int>(shown.size()), &area,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(d.hDC, oldFont);
 }
 
 void PageDialog::onDestroy() {

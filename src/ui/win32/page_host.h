@@ -36,6 +36,7 @@ class PageDialog : public SkinnedDialog {
     void skinPage();
     void apply(const PageView& view, bool first);
     void fillList(const ListState& list);
+    void drawPath(const DRAWITEMSTRUCT& item);
     void act(const PageAction& action);
     void focus(int id);
     int focusedId() const;
