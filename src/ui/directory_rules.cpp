@@ -120,6 +120,9 @@ DirectoryCheck::Result DirectoryCheck::check(std::string path, char selectedDriv
     if (isDesktop(folder))
         return refuse(1323, 130);
 
+    // A file of that name would leave the engine no folder to make: it is not ours either.
+    if (run_.m.files.exists(folder) && !run_.m.files.isDirectory(folder))
+        return refuse(1323, 130);
     if (std::optional<std::vector<DirectoryEntry>> entries = run_.m.checks.disk.listDirectory(folder)) {
         const bool holdsFiles = std::any_of(entries->begin(), entries->end(), [](const DirectoryEntry& e) {
             return !e.name.empty() && e.name[0] != '.';

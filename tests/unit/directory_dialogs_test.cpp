@@ -62,6 +62,7 @@ TEST_F(DirectoryCheckTest, EveryRuleWithItsMessage) {
         {"C:\\Users\\Public\\Desktop", 0, nullptr, 1323},
         {"C:\\Users\\Default\\Desktop", 0, nullptr, 1323}, // the default user's: no such folder
         {"C:\\Full", 0, nullptr, 1323},
+        {"C:\\Full\\notes.txt", 0, nullptr, 1323}, // a file, not a folder
         {"C:\\Empty", 0, "C:\\Empty", 0},
         {"C:\\Dotted", 0, "C:\\Dotted", 0},
         {"C:\\OLD", 0, "C:\\OLD", 0}, // the client being upgraded: no question
