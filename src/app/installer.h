@@ -48,6 +48,7 @@ class InstallerApp final : public Finisher {
     FrameLogic& frameLogic() { return *frameLogic_; }
     SettingsFile& settings() { return settings_; }
     CScript& script() { return script_; }
+    RunContext& runContext() { return run_; }
     bool abortFlag() const { return abort_; }
     std::uint32_t exitCodeFor(char engineResult);
     // The dialogs of the checks and the run sequence; message-box stand-ins by default.
@@ -57,8 +58,6 @@ class InstallerApp final : public Finisher {
     // What shows the legal agreement and the optional features; without one each takes its
     // default button.
     void setLegalView(LegalView& legal) { legal_ = &legal; }
-    // What the dialogs of the interface share with the run.
-    RunContext& runContext() { return run_; }
     // What shows the wizard's pages; without one each page takes its default answer unseen.
     void setPageHost(PageHost& pages) { wizard_.setPageHost(pages); }
     // The wizard flow of the interactive run (the directory page's chooser is set on it).

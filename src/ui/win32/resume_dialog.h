@@ -1,6 +1,6 @@
 // The resume-or-exit question of the cancel confirmation (template 155), and the dialogs of
 // the checks as the interactive run shows them: this one and the cancel summary as dialogs
-// of their own, the others still through their message-box stand-ins.
+// of their own, the others through the dialogs it is given.
 #pragma once
 
 #include "run/dialogs.h"

@@ -22,8 +22,10 @@
  *   state SEL ID         "visible enabled checked" as three 0/1 digits
  *   list SEL ID          "selected|row0|row1|..." (rows read with the wide messages)
  *   select SEL ID ROW    selects a list row and tells the dialog (LBN_SELCHANGE)
+ *   settext SEL ID TEXT  sets a control's text (an edit box tells its dialog, as typing does;
+ *                        a control holding an edit, as the Save As name box, sets that edit's)
+ *   lvsel SEL ID         "selected count" of a list view
  *   link SEL ID URL      clicks the mouse on the link of a link control with that address
- *   settext SEL ID TEXT  sets the text of the control (of the edit inside it, if it holds one)
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
  *   style SEL            the window's style bits in decimal
@@ -398,11 +400,20 @@ static int run(int argc, char** argv, char* out, size_t size) {
         NEED(3);
         HWND target = NULL;
         EnumChildWindows(ctl, find_edit, (LPARAM)&target);
-        static wchar_t text[4096];
-        MultiByteToWideChar(CP_UTF8, 0, argv[3], -1, text, 4096);
-        send_w(target != NULL ? target : ctl, WM_SETTEXT, 0, (LPARAM)text);
-        return snprintf(out, size, "ok"), 0;
+        static wchar_t wide[4096];
+        if (!MultiByteToWideChar(CP_UTF8, 0, argv[3], -1, wide, 4096))
+            return snprintf(out, size, "err text"), 0;
+        return snprintf(out, size,
+                        send_w(target != NULL ? target : ctl, WM_SETTEXT, 0, (LPARAM)wide) > 0
+                            ? "ok"
+                            : "err sendfailed"),
+               0;
     }
+    if (strcmp(cmd, "lvsel") == 0)
+        return snprintf(out, size, "ok %lld %lld",
+                        (long long)send_w(ctl, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED),
+                        (long long)send_w(ctl, LVM_GETITEMCOUNT, 0, 0)),
+               0;
     if (strcmp(cmd, "link") == 0) {
         NEED(3);
         POINT at;
