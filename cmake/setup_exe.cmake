@@ -51,3 +51,7 @@ endif()
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/progupd_resource.rc PROPERTIES OBJECT_DEPENDS ${ZOV_PROGUPD_EMBEDDED})
 
 include(${CMAKE_SOURCE_DIR}/cmake/registry_exports.cmake)
+
+# The movie's code runs a few times a run and counts against the 1 MB: built for size.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/ui/win32/movie_host.cpp ${CMAKE_SOURCE_DIR}/src/ui/movie_media.cpp
+  TARGET_DIRECTORY zovcore setup_objs PROPERTIES COMPILE_OPTIONS "-Os")
