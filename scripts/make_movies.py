@@ -70,12 +70,14 @@ def progress(title, note):
     lines += [
         'text 0 %d 40 150 28 %s "%s"' % (last, WHITE, title),
         'text 0 %d 40 190 16 %s "%s"' % (last, ICE, note),
-        'text 0 %d 40 240 16 %s "Total installation: {MainProgress}%%"' % (last, WHITE),
-        "bar 0 %d 40 265 560 22 %s %s MainProgress" % (last, TRACK, BLUE),
+        # The movie's own progress display, once the frame hands it the progress (Flash
+        # progress); otherwise the progress dialog shows it over the movie.
+        'text 0 %d 40 240 16 %s "Total installation: {MainProgress}%%" if MainProgress!=' % (last, WHITE),
+        "bar 0 %d 40 265 560 22 %s %s MainProgress if MainProgress!=" % (last, TRACK, BLUE),
         'text 0 %d 40 305 16 %s "Adding new features: {SecProgress}%%" if ShowSec=1' % (last, WHITE),
         "bar 0 %d 40 330 560 14 %s %s SecProgress if ShowSec=1" % (last, TRACK, LEAF),
         'text 0 %d 40 420 14 %s "Light edition for computers with little memory" if LE=1' % (last, ICE),
-        'button 0 %d 500 420 100 32 %s %s "Cancel" cancel' % (last, SURFACE, NAVY),
+        'button 0 %d 500 420 100 32 %s %s "Cancel" cancel if MainProgress!=' % (last, SURFACE, NAVY),
     ]
     lines += sweep(frames, 380)
     return lines

@@ -9,9 +9,10 @@ import struct
 import unittest
 import zlib
 
-from harness import BIN_DIR, CAPTION, IDOK, PAGE, InteractiveTestCase, TraceCapture, is_subsequence
+from harness import BIN_DIR, CAPTION, IDOK, PAGE, InteractiveTestCase, TraceCapture, hive_value, is_subsequence
 
 FLASH_CONTROL = 1382
+OWN_SERVER_KEY = "Software\\Classes\\CLSID\\{C1145550-A454-11D4-9020-00D0B7239081}\\InProcServer32"
 WM_LBUTTONUP = 0x0202
 # The progress movies' layout in their own 640 x 480 units (scripts/make_movies.py).
 MAIN_BAR = (40, 265, 560, 22)
@@ -40,7 +41,7 @@ class MovieCase(InteractiveTestCase):
         """Changes [settings] of media.ini on the CD."""
         path = self.prefix.c("cd/media/media.ini")
         with open(path, newline="") as f:
-            lines = f.read().split("\r\n")
+            lines = f.read().splitlines()
         for key, value in settings.items():
             lines = ["%s=%s" % (key, value) if line.startswith(key + "=") else line for line in lines]
         with open(path, "w", newline="") as f:
@@ -93,8 +94,10 @@ class FirstInstall(MovieCase):
         self.hold_engine("start,20,60")
         trace = TraceCapture(self.prefix).start()
         run = self.setup_exe(background=True)
+        # The trace viewer counts as another running program: the checks' notice, then the welcome.
+        self.ui.box_click(CAPTION, IDOK)
         welcome = self.page("welcome")
-        movie = self.movie_window()
+        self.movie_window()
         self.screenshot("movie-welcome")
         self.ui.click(welcome, 1060)
         # While the engine has not begun, the "initializing" movie stands for the busy display.
@@ -103,12 +106,11 @@ class FirstInstall(MovieCase):
         self.assertFalse(self.ui.present(PAGE["busy"]), "a busy dialog over the movie")
         self.release_engine()
         progress = self.page("progress")
-        self.assertTrue(self.ui.until(lambda: self.ui.pos(progress, 1064) >= 20))
-        self.screenshot("movie-progress-20")
-        self.release_engine()
-        self.assertTrue(self.ui.until(lambda: self.ui.pos(progress, 1064) >= 60))
-        self.screenshot("movie-progress-60")
-        self.release_engine()
+        for hold in (20, 60):
+            percent = self.ui.until(lambda: self.ui.pos(progress, 1064) >= hold and self.ui.pos(progress, 1064))
+            self.screenshot("movie-progress-%d" % hold)
+            self.assertGreaterEqual(percent, hold)
+            self.release_engine()
         self.assertExit(run.wait(), 0)
         lines = trace.stop()
         self.assertTrue(
@@ -119,7 +121,7 @@ class FirstInstall(MovieCase):
                     "Flash initialized, Version 10.0",
                     "Update movie file start.zmv",
                     "Update movie file initializing.zmv",
-                    "Update movie file newmember.zmv",
+                    lambda line: line in ("Update movie file newmember.zmv", "Update movie file bband.zmv"),
                     "Update movie file ending.zmv",
                 ],
                 lines,
@@ -128,8 +130,8 @@ class FirstInstall(MovieCase):
         )
         # The installed client registered its own control: the next setup here chooses it.
         self.prefix.wait_server()
-        with open(self.prefix.hive("system.reg"), encoding="latin-1") as f:
-            self.assertIn("C1145550-A454-11D4-9020-00D0B7239081", f.read().upper())
+        server = hive_value(self.prefix.hive("system.reg"), OWN_SERVER_KEY, "@")
+        self.assertEqual(server, "C:\\Program Files\\ZOV 9.0\\zovmovie.ocx")
 
 
 class FlashProgress(MovieCase):
@@ -144,18 +146,18 @@ class FlashProgress(MovieCase):
         self.ui.click(self.page("welcome"), 1060)
         progress = self.page("progress")
         movie = self.movie_window()
-        self.assertTrue(self.ui.until(lambda: self.ui.pos(progress, 1064) >= 25))
-        frame_right, frame_bottom = map(int, self.ui.call("rect", "@%d" % self.ui.frame()).split()[2:])
-        left, top = map(int, self.ui.call("rect", "@%d" % progress).split()[:2])
-        self.assertGreaterEqual((left, top), (frame_right + 100, frame_bottom + 100), "the dialog is in view")
-        quarter = self.bar_fill("movie-flash-progress-25", movie)
-        self.release_engine()
-        self.assertTrue(self.ui.until(lambda: self.ui.pos(progress, 1064) >= 75))
-        three_quarters = self.bar_fill("movie-flash-progress-75", movie)
-        self.release_engine()
+        fills = []
+        for hold in (25, 75):
+            percent = self.ui.until(lambda: self.ui.pos(progress, 1064) >= hold and self.ui.pos(progress, 1064))
+            self.assertGreaterEqual(percent, hold)
+            frame_right, frame_bottom = map(int, self.ui.call("rect", "@%d" % self.ui.frame()).split()[2:])
+            left, top = map(int, self.ui.call("rect", "@%d" % progress).split()[:2])
+            self.assertGreaterEqual((left, top), (frame_right + 100, frame_bottom + 100), "the dialog is in view")
+            fills.append((percent, self.bar_fill("movie-flash-progress-%d" % hold, movie)))
+            self.release_engine()
         self.assertExit(run.wait(), 0)
-        self.assertAlmostEqual(quarter, 0.25, delta=0.05)
-        self.assertAlmostEqual(three_quarters, 0.75, delta=0.05)
+        for percent, fill in fills:
+            self.assertAlmostEqual(fill, percent / 100, delta=0.03, msg="the movie's bar at %d%%" % percent)
 
     def test_the_movies_cancel_button_cancels_the_install(self):
         self.hold_engine("50")

@@ -59,6 +59,10 @@ bool name(const std::string& text) {
     });
 }
 
+bool textOk(const std::string& t) {
+    return t.size() <= MovieLimits::kMaxText;
+}
+
 class Parser {
   public:
     std::optional<Movie> run(const std::string& text, std::string* error) {
@@ -150,9 +154,11 @@ class Parser {
         if (w.size() >= 2 && w[w.size() - 2] == "if") {
             const std::string& test = w.back();
             std::size_t eq = test.find('=');
-            if (eq == std::string::npos || !name(test.substr(0, eq)))
-                return "if NAME=VALUE";
-            e.ifName = test.substr(0, eq);
+            e.ifNot = eq != std::string::npos && eq > 0 && test[eq - 1] == '!';
+            std::size_t nameEnd = e.ifNot ? eq - 1 : eq;
+            if (eq == std::string::npos || !name(test.substr(0, nameEnd)) || !textOk(test))
+                return "if NAME=VALUE or NAME!=VALUE";
+            e.ifName = test.substr(0, nameEnd);
             e.ifValue = test.substr(eq + 1);
             w.resize(w.size() - 2);
         }
@@ -165,7 +171,6 @@ class Parser {
         auto size = [&](std::size_t i) {
             return number(w[i], 0, kMaxCoordinate, e.width) && number(w[i + 1], 0, kMaxCoordinate, e.height);
         };
-        auto textOk = [](const std::string& t) { return t.size() <= MovieLimits::kMaxText; };
         if (verb == "rect") {
             e.kind = ElementKind::Rect;
             if (!((w.size() == 8 || w.size() == 10) && size(5) && colour(w[7], e.colour)))
@@ -279,7 +284,7 @@ bool MoviePlayer::visible(const MovieElement& e) const {
         return false;
     if (e.ifName.empty())
         return true;
-    return variable(e.ifName) == e.ifValue;
+    return (variable(e.ifName) == e.ifValue) != e.ifNot;
 }
 
 std::string MoviePlayer::fill(const std::string& text) const {

@@ -37,7 +37,8 @@ struct MovieElement {
     std::string text;                        // text, button caption; may name {VARIABLE}s
     std::string variable;                    // bar: the percentage it shows
     std::string command;                     // button: the command it raises
-    std::string ifName, ifValue;             // shown only when the variable has this value
+    std::string ifName, ifValue;             // shown only when the variable has this value,
+    bool ifNot = false;                      // or, with ifNot, any other
 };
 
 struct Movie {

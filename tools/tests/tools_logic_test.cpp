@@ -284,7 +284,7 @@ rect 0 2 10 10 20 5 FFFFFF 4 0
 text 0 2 5 5 12 FFFFFF "Installing {MainProgress}%"
 bar 0 2 10 200 300 10 203040 2878FF MainProgress
 bar 0 2 10 220 300 10 203040 2878FF SecProgress if ShowSec=1
-button 1 2 250 5 60 20 C8E0F0 003060 "Cancel" cancel
+button 1 2 250 5 60 20 C8E0F0 003060 "Cancel" cancel if MainProgress!=
 )";
 
 } // namespace
@@ -299,6 +299,7 @@ TEST(MovieFormat, ReadsEveryStatementAndRefusesWhatIsOutOfBounds) {
     EXPECT_EQ(movie->labels.at("wizardback"), 2);
     ASSERT_EQ(movie->elements.size(), 5u);
     EXPECT_EQ(movie->elements[3].ifName, "ShowSec");
+    EXPECT_TRUE(movie->elements[4].ifNot);
     EXPECT_EQ(movie->elements[4].command, "cancel");
 
     const char* bad[] = {
@@ -345,8 +346,11 @@ TEST(MoviePlayer, PlaysStopsAtItsStopFramesLoopsAndShowsItsVariables) {
     ASSERT_TRUE(player.gotoLabel("start"));
     EXPECT_EQ(player.currentFrame(), 0);
 
-    player.setVariable("MainProgress", "42");
     player.setVariable("ShowSec", "0");
+    ASSERT_TRUE(player.gotoFrame(1));
+    EXPECT_EQ(player.scene().size(), 3u) << "no button before the progress is set";
+    ASSERT_TRUE(player.gotoFrame(0));
+    player.setVariable("MainProgress", "42");
     std::vector<DrawItem> scene = player.scene();
     ASSERT_EQ(scene.size(), 3u); // no button before frame 1, no secondary bar
     EXPECT_EQ(scene[1].text, "Installing 42%");
