@@ -19,11 +19,14 @@ class Media : public zov::sim::RunFixture {
             ini += std::string("[") + section + "]\r\nAction=1\r\nFile=" + section + ".zmv\r\n";
             sim.files.writeText(folder + section + ".zmv", "zmovie 1\r\n");
         }
-        ini += "[upgrade]\r\nstops=4\r\n";
         sim.files.writeText(folder + "media.ini", ini);
+        set("upgrade", "stops", "4");
     }
     void set(const char* section, const char* key, const char* value) {
-        sim.profile.writeString(folder + "media.ini", section, key, value);
+        if (value == nullptr)
+            sim.profile.deleteKey(folder + "media.ini", section, key);
+        else
+            sim.profile.writeString(folder + "media.ini", section, key, value);
     }
     std::string failing() {
         std::string failed;
