@@ -209,10 +209,13 @@ void FrameWindow::movieProgress(int percent, bool newMember) {
 void FrameWindow::createProgress() {
     if (progress_ != nullptr || hwnd_ == nullptr)
         return;
-    auto dialog = std::make_unique<ProgressDialog>(look_, [this] {
-        if (onCancel_)
-            onCancel_();
-    });
+    auto dialog = std::make_unique<ProgressDialog>(
+        look_,
+        [this] {
+            if (onCancel_)
+                onCancel_();
+        },
+        movie_ != nullptr);
     if (!dialog->createOver(hwnd_))
         return;
     progress_ = std::move(dialog);
