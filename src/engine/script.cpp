@@ -6,8 +6,10 @@ void CScript::setProgramFromModule(const std::string& modulePath) {
     std::size_t slash = modulePath.rfind('\\');
     std::string folder = slash == std::string::npos ? std::string() : modulePath.substr(0, slash + 1);
     programPath_ = folder + "comp01.000";
+    // A path cut to its field would name another file, perhaps one planted there: an engine
+    // path that does not fit is no engine at all.
     if (programPath_.size() > kMaxText)
-        programPath_.resize(kMaxText);
+        programPath_.clear();
 }
 
 bool CScript::setArguments(const std::string& arguments) {
@@ -23,9 +25,13 @@ std::string CScript::commandLine() const {
 
 char CScript::Execute(RunContext& run, const std::string& settingsFile) {
     run.trace.printf("CScript:Execute() - CreateProcess() creating script process");
-    ProcessHandle engine = run.m.processes.start({programPath_, arguments_}, false);
+    constexpr std::uint32_t kFilenameTooLong = 206;
+    ProcessHandle engine{};
+    if (!programPath_.empty())
+        engine = run.m.processes.start({programPath_, arguments_}, false);
     if (!engine) {
-        const std::uint32_t error = run.m.system.lastError(); // before the trace line can change it
+        // The error before the trace line can change it.
+        const std::uint32_t error = programPath_.empty() ? kFilenameTooLong : run.m.system.lastError();
         if (run.trace.on()) {
             run.trace.printf("CScript::Execute() -- CreateProcess() failed for file %s\n",
                              programPath_.c_str());

@@ -12,7 +12,8 @@ class CScript {
   public:
     static constexpr std::size_t kMaxText = 259;
 
-    // The engine beside the running program: drive and folder of modulePath + "comp01.000".
+    // The engine beside the running program: drive and folder of modulePath + "comp01.000";
+    // none (Execute ends the setup as for a missing engine) when that path exceeds kMaxText.
     void setProgramFromModule(const std::string& modulePath);
     const std::string& programPath() const { return programPath_; }
 

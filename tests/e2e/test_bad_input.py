@@ -99,7 +99,7 @@ class PlantedFiles(ChecksTestCase):
         # Each stand-in writes "wzov.started" beside itself when it runs.
         for planted in ("Program.exe", "Program Files/ZOV.exe"):
             shutil.copy(os.path.join(BIN_DIR, "wzov.exe"), self.prefix.c(planted))
-        self.assertExit(self.setup_exe(""), 0)
+        self.assertExit(self.new_member_run(), 0)
         self.assertTrue(self.wait_for(self.prefix.c(INSTALL_DIR + "/wzov.started")), "the client did not start")
         for marker in ("wzov.started", "Program Files/wzov.started"):
             self.assertFalse(os.path.exists(self.prefix.c(marker)), "a planted program ran: " + marker)
@@ -112,6 +112,7 @@ class PlantedFiles(ChecksTestCase):
         # answer to the user-name question the session ones, a crash the debug-help one.
         self.engine_control(delay_ms=8000)
         run = self.setup_exe("", extra_env=search, background=True)
+        self.new_member()
         deadline = time.monotonic() + 60
         while run.running() and self.ask_pipe(0).get("ok") != "1" and time.monotonic() < deadline:
             time.sleep(0.3)

@@ -112,6 +112,18 @@ TEST_F(Engine, ScriptCommandLine) {
     EXPECT_EQ(script.arguments(), "-z");
 }
 
+TEST_F(Engine, ExecuteRefusesAnEnginePathTooLongForItsField) {
+    // Cut to 259 characters, this path would name "...\\comp01" instead, a file anyone could
+    // have put there.
+    const std::string folder = "D:\\" + std::string(249, 'f') + "\\";
+    sim.processes.registerProgram(folder + "comp01", {[](SimMachine&, const std::string&) {}, 0, 1});
+    CScript script;
+    script.setProgramFromModule(folder + "setup.exe");
+    EXPECT_EQ(endCode([&] { script.Execute(run, sim.tempFile("install.ini")); }), 2u);
+    EXPECT_TRUE(sim.processes.starts.empty());
+    EXPECT_EQ(sim.windows.boxes.size(), 1u);
+}
+
 TEST_F(Engine, ExecuteReturnsTheFirstCharacterOfRc) {
     CScript script;
     script.setProgramFromModule(sim.system.module);
