@@ -23,6 +23,7 @@
  *   list SEL ID          "selected|row0|row1|..." (rows read with the wide messages)
  *   select SEL ID ROW    selects a list row and tells the dialog (LBN_SELCHANGE)
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
+ *   item SEL ID          the control's window handle (a window that is no dialog: the movie)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
  *   style SEL            the window's style bits in decimal
  *   rect SEL             "left top right bottom" in screen coordinates
