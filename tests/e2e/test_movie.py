@@ -165,11 +165,16 @@ class FlashProgress(MovieCase):
             self.assertAlmostEqual(fill, percent / 100, delta=0.03, msg="the movie's bar at %d%%" % percent)
 
     def test_the_movies_cancel_button_cancels_the_install(self):
+        self.media(flash_hsize=640, flash_vsize=480)  # a fixed size: centred in the frame
         self.hold_engine("50")
         run = self.setup_exe(background=True)
         self.ui.click(self.page("welcome"), 1060)
         progress = self.page("progress")
         movie = self.movie_window()
+        left, top, right, bottom = map(int, self.ui.call("rect", "@%d" % movie).split())
+        self.assertEqual((right - left, bottom - top), (640, 480))
+        frame = list(map(int, self.ui.call("rect", "@%d" % self.ui.frame()).split()))
+        self.assertLessEqual(abs((left + right) - (frame[0] + frame[2])), 20, "not centred across the frame")
         self.assertTrue(self.ui.until(lambda: self.ui.pos(progress, 1064) >= 50))
         x, y, w, h = CANCEL_BUTTON
         (px, py), _ = self.to_pixels(movie, x + w // 2, y + h // 2)
