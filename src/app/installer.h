@@ -47,6 +47,7 @@ class InstallerApp final : public Finisher {
     FrameLogic& frameLogic() { return *frameLogic_; }
     SettingsFile& settings() { return settings_; }
     CScript& script() { return script_; }
+    RunContext& runContext() { return run_; }
     bool abortFlag() const { return abort_; }
     std::uint32_t exitCodeFor(char engineResult);
     // The dialogs of the checks and the run sequence; message-box stand-ins by default.

@@ -5,6 +5,8 @@
 #include "platform/win32/win32_machine.h"
 #include "platform/win32/win32_util.h"
 #include "ui/win32/frame_window.h"
+#include "ui/disk_dialogs.h"
+#include "ui/win32/directory_dialogs.h"
 #include "ui/win32/page_host.h"
 #include "ui/win32/resume_dialog.h"
 
@@ -24,7 +26,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     static zov::win32::FrameWindow frame(instance, look);
     static zov::InstallerApp app(machine, frame);
     static zov::win32::Win32PageHost pages(look, frame);
-    static zov::win32::WizardDialogs dialogs(look, frame, app.boxDialogs());
+    static zov::win32::Win32DirectoryDialogs directoryDialogs(look, frame, app.runContext());
+    static zov::ScreenDialogs screens(app.runContext(), app.session(), pages, directoryDialogs,
+                                      app.boxDialogs());
+    static zov::win32::WizardDialogs dialogs(look, frame, screens);
 
     frame.setRouter([](UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
         std::intptr_t r = 0;
@@ -48,6 +53,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     });
     app.setPageHost(pages);
     app.setDialogs(dialogs);
+    app.wizard().chooseDirectory = screens.directoryChooser();
 
     app.run(zov::withoutProgramName(GetCommandLineA()));
 }

@@ -201,6 +201,8 @@ class Shell {
   public:
     virtual ~Shell() = default;
     virtual std::optional<std::string> programFilesFolder() = 0; // SHGetFolderPathA(38)
+    // The default user's desktop folder (SHGetFolderPathA(16) for the default user).
+    virtual std::optional<std::string> defaultUserDesktop() = 0;
     virtual bool createShortcut(const std::string& link, const std::string& target,
                                 const std::string& description) = 0;
     // The same, but the call may return before the link is saved (the real shell saves it on

@@ -139,8 +139,8 @@ int listHorizontalExtent(const std::vector<int>& rowWidths);
 int averageCharWidth(int widthOf52Letters);
 int tabStopPixels(int dialogUnits, int averageWidth);
 
-// The directory page (139). Minimal until the directory dialogs exist: it shows the install
-// directory and lets a chooser the host provides replace it.
+// The directory page (139): the install directory, and the change button's directory dialog
+// (the chooser; without one the button is hidden).
 class InstallDirPage final : public WizardPage {
   public:
     // The change button's dialog: the new folder, or nothing when the user went back.
@@ -161,9 +161,9 @@ class InstallDirPage final : public WizardPage {
     Chooser chooser_;
 };
 
-// The disk-space page (142): the drives with their required and available space. Minimal
-// until the disk dialogs exist: Next retries, Back goes back, cancel asks the caller to
-// confirm (page result 0); clean-up and change drive call what the host provides.
+// The disk-space page (142): the drives with their required and available space. Next
+// retries, Back goes back, cancel asks the caller to confirm (page result 0); clean-up and
+// change drive call the dialogs the caller provides.
 class DiskSpacePage final : public WizardPage {
   public:
     static constexpr int kFiguresTimer = 1;

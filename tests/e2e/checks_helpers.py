@@ -56,7 +56,8 @@ class ChecksTestCase(SetupTestCase):
     def answer_boxes(self, run, decide, timeout=120):
         """Until the setup ends: finds each message box (and the resume dialog), reads its
         text, and presses the button that decide(text) names; on the welcome page it chooses
-        New Member. Returns the texts in order."""
+        New Member. The disk-space page reads as its title and message on two lines; IDOK
+        presses its Next, anything else its cancel. Returns the texts in order."""
         seen = []
         ui = UiDriver(self.prefix).start()
         try:
@@ -66,6 +67,13 @@ class ChecksTestCase(SetupTestCase):
                 if ok:
                     ui.try_call("click", "@" + welcome, 1060)
                     ui.try_call("gone", "@" + welcome, 10000)
+                    continue
+                ok, page = ui.try_call("wait", PAGE["disk_space"], 0)
+                if ok:
+                    text = ui.try_call("text", "@" + page, 1007)[1] + "\n" + ui.try_call("text", "@" + page, 1005)[1]
+                    ui.try_call("click", "@" + page, 1006 if decide(text) == IDOK else 1030)
+                    ui.try_call("gone", "@" + page, 10000)
+                    seen.append(text)
                     continue
                 for selector, text_id in ((MESSAGE_BOX, 0xFFFF), (PAGE["resume"], 1089)):
                     ok, hwnd = ui.try_call("wait", selector, 0)

@@ -1,6 +1,6 @@
 """The disk-space page of an interactive run: after the engine's disk-space result, and at a
-checkpoint the engine fails while it copies. The page is today a message box titled with the
-setup's caption whose text starts with "Disk Space Check"; OK stands for Next."""
+checkpoint the engine fails while it copies. The box answerer reads the page as its title
+("Disk Space Check") and message; OK stands for Next."""
 
 import os
 import unittest

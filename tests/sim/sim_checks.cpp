@@ -222,11 +222,13 @@ std::optional<std::vector<DirectoryEntry>> SimChecks::listDirectory(const std::s
     std::vector<DirectoryEntry> out;
     std::set<std::string> subdirectories;
     const std::uint64_t now = machine_.clock.unixSeconds();
+    // A drive root's key already ends with its backslash.
+    const std::string prefix = !key.empty() && key.back() == '\\' ? key : key + "\\";
     for (const std::string& path : machine_.files.allFiles()) {
         std::string normalized = normalizePath(path);
-        if (pathKey(normalized).rfind(key + "\\", 0) != 0)
+        if (pathKey(normalized).rfind(prefix, 0) != 0)
             continue;
-        std::string rest = normalized.substr(key.size() + 1);
+        std::string rest = normalized.substr(prefix.size());
         std::size_t slash = rest.find('\\');
         if (slash != std::string::npos) {
             subdirectories.insert(rest.substr(0, slash));

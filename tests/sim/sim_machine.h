@@ -273,6 +273,8 @@ class SimShell : public Shell {
     std::vector<std::string> deletedPatterns;
 
     std::optional<std::string> programFilesFolder() override { return programFiles; }
+    std::optional<std::string> defaultDesktop = std::string("C:\\Users\\Default\\Desktop");
+    std::optional<std::string> defaultUserDesktop() override { return defaultDesktop; }
     // A shortcut is a small text file on the simulated disk: the folder must exist.
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;

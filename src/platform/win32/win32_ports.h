@@ -135,6 +135,7 @@ class Win32KernelObjects final : public KernelObjects {
 class Win32Shell final : public Shell {
   public:
     std::optional<std::string> programFilesFolder() override;
+    std::optional<std::string> defaultUserDesktop() override;
     ~Win32Shell() override;
     bool createShortcut(const std::string& link, const std::string& target,
                         const std::string& description) override;

@@ -15,6 +15,7 @@ namespace zov::win32 {
 namespace {
 
 constexpr int kProgramFilesFolder = 38; // CSIDL_PROGRAM_FILES
+constexpr int kDesktopDirectory = 16;   // CSIDL_DESKTOPDIRECTORY
 
 // COM for the length of one shell-link operation. The UI thread may already have entered
 // an apartment (the control container does); a successful call is balanced either way.
@@ -67,6 +68,21 @@ std::wstring widePath(const std::string& path) {
 
 std::optional<std::string> Win32Shell::programFilesFolder() {
     return shellFolderPath(kProgramFilesFolder);
+}
+
+std::optional<std::string> Win32Shell::defaultUserDesktop() {
+    using SHGetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    HMODULE library = loadSystemLibrary("shell32.dll");
+    auto getFolderPath = procAddress<SHGetFolderPathFn>(library, "SHGetFolderPathA");
+    std::optional<std::string> folder;
+    char path[MAX_PATH + 1] = {};
+    // The token -1 names the default user.
+    if (getFolderPath != nullptr &&
+        getFolderPath(nullptr, kDesktopDirectory, reinterpret_cast<HANDLE>(-1), 0, path) == S_OK)
+        folder = std::string(path, strnlen(path, MAX_PATH));
+    if (library != nullptr)
+        FreeLibrary(library);
+    return folder;
 }
 
 bool Win32Shell::createShortcut(const std::string& link, const std::string& target,

@@ -1,5 +1,6 @@
 #include "ui/win32/page_host.h"
 #include "res/resource.h"
+#include "ui/directory_rules.h"
 #include "ui/wizard_pages.h"
 
 #include <vector>
@@ -31,6 +32,11 @@ void PageDialog::skinPage() {
     setFont(IDC_PAGE_TITLE, look_.font(item(IDC_PAGE_TITLE), kTitleFont, kTitleFont + 1, kTitleFont + 2));
     setFont(IDC_PAGE_HINT, look_.pageFont(item(IDC_PAGE_HINT), hintBold));
     setFont(IDC_RECENT_FOLDER, look_.pageFont(item(IDC_RECENT_FOLDER), true));
+    // The directory page's path field and the disk-space page's columns are bold.
+    for (int id : {IDC_DIR_DISPLAY, IDC_SPACE_DRIVES, IDC_SPACE_REQUIRED, IDC_SPACE_AVAILABLE})
+        setFont(id, look_.pageFont(item(id), true));
+    if (item(IDC_DIR_DISPLAY) != nullptr)
+        pathBrush_ = CreateSolidBrush(look_.colour(kBusyBackground));
     // On the welcome pages the Next id is the line above the big buttons.
     char cls[16];
     if (HWND line = item(IDC_PAGE_NEXT);
@@ -170,6 +176,12 @@ bool PageDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
         PostMessageA(frame_, WM_CLOSE, 0, 0);
         result = TRUE;
         return true;
+    case WM_DRAWITEM:
+        if (wParam != IDC_DIR_DISPLAY || pathBrush_ == nullptr)
+            return false;
+        drawPath(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
     case WM_CTLCOLORLISTBOX:
         if (listBrush_ == nullptr)
             return false;
@@ -182,6 +194,30 @@ bool PageDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& 
     }
 }
 
+// The directory page's path field keeps the whole path as its text; it shows as much of it as
+// fits, with the middle components replaced by "...".
+void PageDialog::drawPath(const DRAWITEMSTRUCT& d) {
+    FillRect(d.hDC, &d.rcItem, pathBrush_);
+    HGDIOBJ oldFont =
+        SelectObject(d.hDC, reinterpret_cast<HFONT>(SendMessageA(d.hwndItem, WM_GETFONT, 0, 0)));
+    const int length = GetWindowTextLengthA(d.hwndItem);
+    std::string path(static_cast<std::size_t>(length > 0 ? length : 0) + 1, '\0');
+    path.resize(static_cast<std::size_t>(GetWindowTextA(d.hwndItem, path.data(), length + 1)));
+    RECT area = d.rcItem;
+    InflateRect(&area, -2, 0);
+    const int width = area.right - area.left;
+    const std::string shown = pathEllipsis(path, [&](const std::string& text) {
+        SIZE extent{0, 0};
+        GetTextExtentPoint32A(d.hDC, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent.cx <= width;
+    });
+    SetBkMode(d.hDC, TRANSPARENT);
+    SetTextColor(d.hDC, look_.colour(kPageText));
+    DrawTextA(d.hDC, shown.c_str(), static_cast<int>(shown.size()), &area,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    SelectObject(d.hDC, oldFont);
+}
+
 void PageDialog::onDestroy() {
     for (const auto& [id, repeats] : timers_)
         KillTimer(hwnd(), static_cast<UINT_PTR>(id));
@@ -189,6 +225,9 @@ void PageDialog::onDestroy() {
     if (listBrush_ != nullptr)
         DeleteObject(listBrush_);
     listBrush_ = nullptr;
+    if (pathBrush_ != nullptr)
+        DeleteObject(pathBrush_);
+    pathBrush_ = nullptr;
 }
 
 // -- ShowWizardPage -----------------------------------------------------------------------

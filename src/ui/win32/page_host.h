@@ -36,6 +36,7 @@ class PageDialog : public SkinnedDialog {
     void skinPage();
     void apply(const PageView& view, bool first);
     void fillList(const ListState& list);
+    void drawPath(const DRAWITEMSTRUCT& item);
     void act(const PageAction& action);
     void focus(int id);
     int focusedId() const;
@@ -45,6 +46,7 @@ class PageDialog : public SkinnedDialog {
     int focusAtStart_ = 0;
     std::map<int, bool> timers_; // id -> repeats
     HBRUSH listBrush_ = nullptr;
+    HBRUSH pathBrush_ = nullptr;
     COLORREF listText_ = 0, listBackground_ = 0;
     bool closed_ = false;
     int result_ = page_result::kBack;

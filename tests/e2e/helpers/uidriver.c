@@ -22,6 +22,8 @@
  *   state SEL ID         "visible enabled checked" as three 0/1 digits
  *   list SEL ID          "selected|row0|row1|..." (rows read with the wide messages)
  *   select SEL ID ROW    selects a list row and tells the dialog (LBN_SELCHANGE)
+ *   settext SEL ID TEXT  sets a control's text (an edit box tells its dialog, as typing does)
+ *   lvsel SEL ID         "selected count" of a list view
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
  *   item SEL ID          the control's window handle (a window that is no dialog: the movie)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
@@ -384,6 +386,18 @@ static int run(int argc, char** argv, char* out, size_t size) {
         }
         return 0;
     }
+    if (strcmp(cmd, "settext") == 0) {
+        NEED(3);
+        static wchar_t wide[4096];
+        if (!MultiByteToWideChar(CP_UTF8, 0, argv[3], -1, wide, 4096))
+            return snprintf(out, size, "err text"), 0;
+        return snprintf(out, size, send_w(ctl, WM_SETTEXT, 0, (LPARAM)wide) > 0 ? "ok" : "err sendfailed"), 0;
+    }
+    if (strcmp(cmd, "lvsel") == 0)
+        return snprintf(out, size, "ok %lld %lld",
+                        (long long)send_w(ctl, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED),
+                        (long long)send_w(ctl, LVM_GETITEMCOUNT, 0, 0)),
+               0;
     if (strcmp(cmd, "select") == 0) {
         NEED(3);
         send_w(ctl, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
