@@ -4,6 +4,7 @@
 #include "checks/running_clients.h"
 #include "checks/system_checks.h"
 #include "companions/flash.h"
+#include "ui/movie_media.h"
 #include "protocol/contract.h"
 #include "platform/message_waits.h"
 
@@ -56,6 +57,37 @@ bool InstallerApp::onFrameMessage(std::uint32_t message, std::uintptr_t wParam, 
     return frameLogic_->handle(message, wParam, lParam, result);
 }
 
+// The frame's movie: none with "-f" or little memory; otherwise media.ini's sections must all
+// pass, the system be recent enough and a control class be registered; a control older than
+// 6 counts as none. Without a movie the frame keeps its bitmap background and frame text.
+void InstallerApp::createMovie() {
+    auto setting = [this](unsigned id) {
+        return static_cast<std::uint32_t>(std::atoi(machine_.strings.get(id).c_str()));
+    };
+    const std::uint32_t megabytes =
+        static_cast<std::uint32_t>(machine_.system.physicalMemoryBytes() >> 20) + 1;
+    if (commandLine_.has("-f") || megabytes < setting(1272))
+        return;
+    const std::string module = machine_.system.modulePath();
+    std::optional<MovieMedia> media = ValidateMedia(
+        machine_.profile, machine_.files, module.substr(0, module.find_last_of('\\') + 1) + "media\\");
+    const InstalledVersion os = installedVersion(machine_.system.osVersion());
+    if (!media || os.major < setting(1380) || (os.major == setting(1380) && os.minor < setting(1381)))
+        return;
+    FlashControlKind kind = FlashControlKind::Own;
+    const std::uint32_t version =
+        FlashCompanion(run_).ChooseControl(kind) ? frame_.createMovie(FlashControlClassId(kind), *media) : 0;
+    if (version == 0) {
+        trace_.printf("Flash Unavailable");
+        return;
+    }
+    trace_.printf("Flash initialized, Version %d.%d", static_cast<int>(version >> 16),
+                  static_cast<int>(version & 0xFFFF));
+    // The wizard's background, still until the flow plays it.
+    frame_.loadMovieSection("start");
+    frame_.pauseMovie();
+}
+
 void InstallerApp::run(const std::string& line) {
     // Stage 2. The switches that make a run silent count from here on: no box may wait for
     // a person, not even one from before the session values are made.
@@ -81,6 +113,7 @@ void InstallerApp::run(const std::string& line) {
         prompts_.notice(4);
         run_.fail(14);
     }
+    createMovie();
     // Stage 5. A coordinating process may have sent the install phase by now: let sent
     // messages in before each test of the phase.
     machine_.windows.pumpMessages();

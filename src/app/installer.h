@@ -66,6 +66,7 @@ class InstallerApp final : public Finisher {
   private:
     // Start-up.
     void createRetryShortcut();
+    void createMovie();
     std::optional<std::string> retryShortcutFolder();
     void legalAgreement();
     void writeAddOnChoice();

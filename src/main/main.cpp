@@ -44,6 +44,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     frame.setTimerHandler([] { app.frameLogic().onFrameTimer(); });
     frame.setCancelHandler([] { app.frameLogic().requestCancel(); });
     frame.setPaintText([] { return app.frameLogic().frameTextForPaint(); });
+    frame.setMovieSupport(machine.profile, app.trace());
+    frame.setMovieCommandHandler(
+        [](const std::string& command) { app.frameLogic().onMovieCommand(command); });
     frame.setDialogHandler([](HWND dialog, bool made) {
         if (made)
             realMachine.addDialog(dialog);

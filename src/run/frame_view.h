@@ -5,6 +5,7 @@
 
 #include "platform/ports.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,15 @@ namespace zov {
 struct FrameText {
     std::string headline;
     std::vector<std::string> lines;
+};
+
+// What media.ini says of the movies, once its sections have passed validation
+// (ui/movie_media.h reads it).
+struct MovieMedia {
+    std::string folder; // the media folder, ending in a backslash
+    bool useFlashProgress = false;
+    int width = 0, height = 0; // fixed movie size; 0: fill the frame
+    int stopsNewMember = 10, stopsUpgrade = 10;
 };
 
 // What the logic asks of the window: progress and busy displays, menu state, the movie.
@@ -57,6 +67,9 @@ class FrameView {
     virtual void setMovieVariable(const std::string& name, const std::string& value) = 0;
     virtual void saveMovie() = 0;    // remembers the movie and its frame
     virtual void restoreMovie() = 0; // back to what saveMovie remembered
+    // A main progress report while a movie plays: the stop points due are reckoned and the
+    // movie asked whether it plays; no command follows from either.
+    virtual void movieProgress(int /*percent*/, bool /*newMember*/) {}
 };
 
 // The frame window's life, as start-up and finish drive it.
@@ -65,6 +78,12 @@ class FrameHost : public FrameView {
     virtual WindowHandle create() = 0; // 0 when the window cannot be made
     virtual WindowHandle handle() = 0;
     virtual void show(bool visible) = 0; // maximised, or hidden
+    // The movie control of the given class (registry brace form) as a child of the frame,
+    // laid out by `media`: the control's version (major in the high 16 bits), or 0 when it
+    // could not be made or is older than 6, and then no control is kept.
+    virtual std::uint32_t createMovie(const std::string& /*classId*/, const MovieMedia& /*media*/) {
+        return 0;
+    }
     virtual void destroyFlash() = 0;
     virtual void destroy() = 0;
     virtual void shutdownFramework() = 0;

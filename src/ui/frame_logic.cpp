@@ -297,9 +297,10 @@ std::intptr_t FrameLogic::onUpdateProgress(std::uintptr_t kind, std::intptr_t lP
     }
     if (!progressShown_ && !view_.useFlashProgress())
         return 0;
-    if (view_.hasFlash())
+    if (view_.hasFlash()) {
         view_.resumeMovie();
-    else
+        view_.movieProgress(percent, session_.installType == 'A');
+    } else
         drawFrameText(text_.update(percent, false, session_.installType, session_.lowRam));
     if (cancelRequest_) {
         view_.pauseMovie();

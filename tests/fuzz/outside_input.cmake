@@ -35,3 +35,8 @@ foreach(target command_line cookies pipe comps_ini client_db_roundtrip registry_
     add_dependencies(fuzz_${target} fuzz_outside_input_seeds)
   endif()
 endforeach()
+# The movies on the CD, read by the movie control.
+zov_fuzz_target(movie
+  SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/movie_fuzz.cpp ${CMAKE_SOURCE_DIR}/tools/common/movie_format.cpp
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_input.h
+  SECONDS 10)

@@ -67,8 +67,19 @@ class FakeFrame : public FrameHost {
         animationFrames.push_back(frame);
         return progress;
     }
-    bool hasFlash() override { return false; }
-    bool loadMovieSection(const std::string&) override { return false; }
+    // The movie control: made when createMovie is answered with a version of 6 or later.
+    std::uint32_t createMovie(const std::string& classId, const MovieMedia& media) override {
+        movieClasses.push_back(classId);
+        movieMedia = media;
+        flash = movieVersion > 0x5FFFF;
+        return flash ? movieVersion : 0;
+    }
+    bool hasFlash() override { return flash; }
+    bool loadMovieSection(const std::string& section) override {
+        if (flash)
+            movieSections.push_back(section);
+        return flash;
+    }
     void gotoLabel(const std::string&, const std::string&) override {}
     void playMovie() override { ++moviePlays; }
     void pauseMovie() override {}
@@ -84,6 +95,10 @@ class FakeFrame : public FrameHost {
     std::vector<std::string> partnerNotes;
     std::vector<int> animationFrames;
     int moviePlays = 0;
+    std::uint32_t movieVersion = 0;
+    bool flash = false;
+    std::vector<std::string> movieClasses, movieSections;
+    MovieMedia movieMedia;
 };
 
 } // namespace zov::sim

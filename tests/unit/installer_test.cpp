@@ -313,3 +313,73 @@ TEST_F(CoordinatedRun, TheWaitForTheAnswerSleepsUntilItComes) {
 }
 
 } // namespace
+
+// The frame's movie, decided once the frame window exists.
+class MovieRun : public InstallerRun {
+  protected:
+    void SetUp() override {
+        InstallerRun::SetUp();
+        sim.traceWire.monitor = 0x99;
+        std::string ini = "[settings]\r\nuse_flash_progress=1\r\n";
+        for (const char* section :
+             {"start", "initializing", "searching", "newmember", "upgrade", "ending", "bband", "bband2"}) {
+            ini += std::string("[") + section + "]\r\nAction=1\r\nFile=" + section + ".zmv\r\n";
+            sim.files.writeText(std::string("D:\\media\\") + section + ".zmv", "zmovie 1\r\n");
+        }
+        sim.files.writeText("D:\\media\\media.ini", ini);
+        sim.companions.registerClassKey("CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InProcServer32",
+                                        "C:\\player.ocx");
+        frame.movieVersion = 0x000A0002;
+    }
+    bool tracedFlash() const {
+        for (const std::string& line : traceLines())
+            if (line.rfind("Flash initialized", 0) == 0 || line == "Flash Unavailable")
+                return true;
+        return false;
+    }
+};
+
+TEST_F(MovieRun, AValidatedMediaFolderAndARegisteredControlMakeTheMovie) {
+    sim.companions.registerClassKey("CLSID\\{C1145550-A454-11D4-9020-00D0B7239081}\\InProcServer32",
+                                    "C:\\own.ocx");
+    EXPECT_EQ(run("/s"), 0u);
+    ASSERT_EQ(frame.movieClasses, std::vector<std::string>{"{C1145550-A454-11D4-9020-00D0B7239081}"})
+        << "the client's own control comes first";
+    EXPECT_TRUE(frame.movieMedia.useFlashProgress);
+    EXPECT_EQ(frame.movieMedia.folder, "D:\\media\\");
+    EXPECT_TRUE(traced("Flash initialized, Version 10.2"));
+    ASSERT_FALSE(frame.movieSections.empty());
+    EXPECT_EQ(frame.movieSections.front(), "start");
+}
+
+TEST_F(MovieRun, WithoutAMovieTheBitmapStays) {
+    frame.movieVersion = 0x00050000; // older than 6: no control kept
+    EXPECT_EQ(run("/s"), 0u);
+    EXPECT_EQ(frame.movieClasses, std::vector<std::string>{"{D27CDB6E-AE6D-11CF-96B8-444553540000}"});
+    EXPECT_TRUE(traced("Flash Unavailable"));
+    EXPECT_FALSE(frame.flash);
+
+    sim.companions.classKeys.clear(); // no control registered
+    sim.traceWire.lines.clear();
+    EXPECT_EQ(run("/s"), 0u);
+    EXPECT_TRUE(traced("Flash Unavailable"));
+
+    // "-f", little memory, a section without its file and an old system never reach the
+    // control, and trace nothing about it.
+    auto untried = [this](const std::string& line) {
+        sim.traceWire.lines.clear();
+        frame.movieClasses.clear();
+        run(line);
+        EXPECT_TRUE(frame.movieClasses.empty()) << line;
+        EXPECT_FALSE(tracedFlash()) << line;
+    };
+    sim.companions.registerClassKey("CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InProcServer32",
+                                    "C:\\player.ocx");
+    frame.movieVersion = 0x000A0000;
+    untried("/s -f");
+    sim.system.memoryBytes = 108ull << 20; // 108 MB + 1 is below 110
+    untried("/s");
+    sim.system.memoryBytes = 4ull << 30;
+    sim.files.removeFile("D:\\media\\ending.zmv");
+    untried("/s");
+}

@@ -251,6 +251,7 @@ class Engine {
     void commit();
     void registerClient() const;
     void writeClientDatabase() const;
+    void registerMovieControl() const;
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
     void holdUntilReleased() const;
@@ -615,6 +616,21 @@ void Engine::registerClient() const {
     appData.flush();
 
     writeClientDatabase();
+    registerMovieControl();
+}
+
+// The client's movie control is a COM server: registered where it was installed, under the
+// client's own class id, so that a later setup on this machine finds it first.
+void Engine::registerMovieControl() const {
+    const std::string control = joinPath(mainDir_, "zovmovie.ocx");
+    if (GetFileAttributesA(control.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return;
+    HMODULE module = LoadLibraryExA(control.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module == nullptr)
+        return;
+    if (auto registerServer = lookUp<HRESULT(WINAPI*)()>(module, "DllRegisterServer"))
+        registerServer();
+    FreeLibrary(module);
 }
 
 // The client's main database, as a first start of the client would leave it: the next setup

@@ -1,7 +1,8 @@
 // FlashSetup.exe: a stand-in for the Flash Player installer that a CD carries as
 // comps\flash\setup.exe. It takes as long and ends as it is told, and on success "installs"
-// the player the way the setup looks for it: a file with a version resource (a copy of
-// itself, version 10.0.45.2) registered as the player's in-process server.
+// the player the way the setup looks for it: a file with a version resource registered as
+// the player's in-process server: the movie control (zovmovie.ocx) when one lies beside it,
+// else a copy of itself (version 10.0.45.2).
 //
 //   FlashSetup.exe [/Q | /s] [-exit N] [-ms N] [-record FILE] [-noregister]
 //
@@ -113,7 +114,13 @@ bool installPlayer() {
     folder += "\\Flash";
     CreateDirectoryA(folder.c_str(), nullptr);
     std::string player = folder + "\\Flash10z.ocx";
-    if (!CopyFileA(self, player.c_str(), FALSE))
+    // The test CD puts the client's movie control beside this stand-in: then that is the
+    // player, a control the setup can really play its movies with; else a copy of itself.
+    std::string source(self, selfLength);
+    source = source.substr(0, source.find_last_of('\\') + 1) + "zovmovie.ocx";
+    if (GetFileAttributesA(source.c_str()) == INVALID_FILE_ATTRIBUTES)
+        source = self;
+    if (!CopyFileA(source.c_str(), player.c_str(), FALSE))
         return false;
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, kServerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
@@ -121,6 +128,10 @@ bool installPlayer() {
         return false;
     LONG set = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(player.c_str()),
                               static_cast<DWORD>(player.size() + 1));
+    const char apartment[] = "Apartment";
+    if (set == ERROR_SUCCESS)
+        set = RegSetValueExA(key, "ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(apartment),
+                             sizeof apartment);
     RegCloseKey(key);
     return set == ERROR_SUCCESS;
 }

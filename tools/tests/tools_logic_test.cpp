@@ -265,3 +265,103 @@ TEST(MonitorLine, StripsTrailingLineEndsUnlessRaw) {
     EXPECT_EQ(monitorLine("\n", false), "");
     EXPECT_EQ(monitorLine("OK\n", true), "OK\n");
 }
+
+// The movie control's own logic: the file format and the playing head.
+#include "common/movie_format.h"
+
+namespace {
+
+const char* const kProgressMovie = R"(zmovie 1
+# a progress movie in three frames
+size 320 240
+rate 10
+frames 3
+background 0A1E3C
+label start 0
+label wizardback 2
+stop 2
+rect 0 2 10 10 20 5 FFFFFF 4 0
+text 0 2 5 5 12 FFFFFF "Installing {MainProgress}%"
+bar 0 2 10 200 300 10 203040 2878FF MainProgress
+bar 0 2 10 220 300 10 203040 2878FF SecProgress if ShowSec=1
+button 1 2 250 5 60 20 C8E0F0 003060 "Cancel" cancel if MainProgress!=
+)";
+
+} // namespace
+
+TEST(MovieFormat, ReadsEveryStatementAndRefusesWhatIsOutOfBounds) {
+    std::string error;
+    std::optional<Movie> movie = parseMovie(kProgressMovie, &error);
+    ASSERT_TRUE(movie) << error;
+    EXPECT_EQ(movie->width, 320);
+    EXPECT_EQ(movie->frames, 3);
+    EXPECT_EQ(movie->background, 0x0A1E3Cu);
+    EXPECT_EQ(movie->labels.at("wizardback"), 2);
+    ASSERT_EQ(movie->elements.size(), 5u);
+    EXPECT_EQ(movie->elements[3].ifName, "ShowSec");
+    EXPECT_TRUE(movie->elements[4].ifNot);
+    EXPECT_EQ(movie->elements[4].command, "cancel");
+
+    const char* bad[] = {
+        "",                                              // no header
+        "zmovie 2\n",                                    // another version
+        "zmovie 1\nframes 2\nlabel end 2\n",             // label past the end
+        "zmovie 1\nframes 2\nrect 0 2 0 0 1 1 FFFFFF\n", // frame range past the end
+        "zmovie 1\nrect 0 0 0 0 1 1 FFFFFG\n",           // colour
+        "zmovie 1\ntext 0 0 0 0 10 FFFFFF \"open\n",     // unclosed quote
+        "zmovie 1\nsize 5000 10\n",                      // too large
+        "zmovie 1\nframes 2\nframes 3\n",                // frames twice
+        "zmovie 1\nbutton 0 0 0 0 1 1 FFFFFF 000000 \"x\" \"two words\"\n",
+        "zmovie 1\njump 3\n",
+    };
+    for (const char* text : bad)
+        EXPECT_FALSE(parseMovie(text)) << text;
+    std::string many = "zmovie 1\n";
+    for (std::size_t i = 0; i <= MovieLimits::kMaxElements; ++i)
+        many += "rect 0 0 0 0 1 1 FFFFFF\n";
+    EXPECT_FALSE(parseMovie(many));
+}
+
+TEST(MoviePlayer, PlaysStopsAtItsStopFramesLoopsAndShowsItsVariables) {
+    MoviePlayer player;
+    player.load(*parseMovie(kProgressMovie));
+    EXPECT_TRUE(player.playing());
+    EXPECT_TRUE(player.tick());
+    EXPECT_TRUE(player.tick()); // onto the stop frame
+    EXPECT_EQ(player.currentFrame(), 2);
+    EXPECT_FALSE(player.playing());
+    EXPECT_FALSE(player.tick());
+    player.play(); // from the last frame: loops to the first
+    EXPECT_TRUE(player.tick());
+    EXPECT_EQ(player.currentFrame(), 0);
+    player.loop = false;
+    ASSERT_TRUE(player.gotoFrame(1));
+    player.play();
+    player.tick();
+    player.play();
+    EXPECT_FALSE(player.tick()); // the end of a movie that does not loop
+    EXPECT_FALSE(player.playing());
+    EXPECT_FALSE(player.gotoFrame(3));
+    EXPECT_FALSE(player.gotoLabel("nowhere"));
+    ASSERT_TRUE(player.gotoLabel("start"));
+    EXPECT_EQ(player.currentFrame(), 0);
+
+    player.setVariable("ShowSec", "0");
+    ASSERT_TRUE(player.gotoFrame(1));
+    EXPECT_EQ(player.scene().size(), 3u) << "no button before the progress is set";
+    ASSERT_TRUE(player.gotoFrame(0));
+    player.setVariable("MainProgress", "42");
+    std::vector<DrawItem> scene = player.scene();
+    ASSERT_EQ(scene.size(), 3u); // no button before frame 1, no secondary bar
+    EXPECT_EQ(scene[1].text, "Installing 42%");
+    EXPECT_EQ(scene[2].percent, 42);
+    player.setVariable("MainProgress", "101"); // out of range: an empty bar
+    player.setVariable("ShowSec", "1");
+    ASSERT_TRUE(player.gotoFrame(2));
+    scene = player.scene();
+    ASSERT_EQ(scene.size(), 5u);
+    EXPECT_EQ(scene[0].x, 18); // moved 4 a frame for two frames
+    EXPECT_EQ(scene[2].percent, 0);
+    EXPECT_EQ(player.buttonAt(260, 10), std::optional<std::size_t>(4));
+    EXPECT_EQ(player.buttonAt(249, 10), std::nullopt);
+}

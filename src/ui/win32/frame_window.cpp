@@ -1,5 +1,6 @@
 #include "ui/win32/frame_window.h"
 #include "res/resource.h"
+#include "ui/movie_media.h"
 
 #include <commctrl.h>
 
@@ -34,7 +35,7 @@ WindowHandle FrameWindow::create() {
                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr)
         return 0;
-    // No movie control in this program: the frame always shows its bitmap background.
+    // The bitmap background until a movie is made over it (createMovie); without one, for good.
     useBackground(IDB_FRAME_BACKGROUND, kFrameTiled, kFrameLeft, kFrameTop);
     const COLORREF colour = look_.colour(kFrameBackground);
     brush_ = CreateSolidBrush(colour);
@@ -86,15 +87,135 @@ void FrameWindow::shutdownFramework() {
         UnregisterClassA(className_.c_str(), instance_);
 }
 
+// -- The movie ----------------------------------------------------------------------------
+
+std::uint32_t FrameWindow::createMovie(const std::string& classId, const MovieMedia& media) {
+    if (hwnd_ == nullptr)
+        return 0;
+    auto movie = std::make_unique<MovieHost>();
+    if (!movie->create(hwnd_, classId, RECT{0, 0, 160, 120},
+                       [this](const std::string& command, const std::string&) {
+                           if (onMovieCommand_)
+                               onMovieCommand_(command);
+                       }))
+        return 0;
+    const auto version = static_cast<std::uint32_t>(movie->readLong(MovieHost::FlashVersion));
+    if (version <= 0x5FFFF)
+        return 0;
+    movie->put(MovieHost::Menu, MovieHost::boolean(false));
+    if (HWND control = movie->window())
+        SetWindowLongPtrA(control, GWLP_ID, IDC_FLASH);
+    // The movie covers the frame: the frame no longer paints under it.
+    SetWindowLongPtrA(hwnd_, GWL_STYLE, GetWindowLongPtrA(hwnd_, GWL_STYLE) | WS_CLIPCHILDREN);
+    movie_ = std::move(movie);
+    media_ = media;
+    layOutMovie();
+    return version;
+}
+
+void FrameWindow::layOutMovie() {
+    if (movie_ == nullptr)
+        return;
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    RECT r = client;
+    if (media_.width > 0 && media_.height > 0) {
+        r.left = (client.right - media_.width) / 2;
+        r.top = (client.bottom - media_.height) / 2;
+        r.right = r.left + media_.width;
+        r.bottom = r.top + media_.height;
+    }
+    movie_->place(r);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+bool FrameWindow::loadMovieSection(const std::string& section) {
+    if (movie_ == nullptr || profile_ == nullptr)
+        return false;
+    std::optional<MovieSection> s = ReadMovieSection(*profile_, media_.folder, section);
+    if (!s)
+        return false;
+    if (trace_ != nullptr)
+        trace_->printf("Update movie file %s", s->file.c_str());
+    movie_->put(MovieHost::Movie, MovieHost::text(media_.folder + s->file));
+    movie_->put(MovieHost::Menu, MovieHost::boolean(false));
+    if (s->align < 5)
+        movie_->put(MovieHost::AlignMode, MovieHost::number(s->align));
+    if (s->bgColor.size() == 6)
+        movie_->put(MovieHost::BGColor, MovieHost::text(s->bgColor));
+    return true;
+}
+
+void FrameWindow::gotoLabel(const std::string& target, const std::string& label) {
+    if (movie_ != nullptr)
+        movie_->call(MovieHost::TGotoLabel, {MovieHost::text(target), MovieHost::text(label)});
+}
+
+void FrameWindow::playMovie() {
+    if (movie_ != nullptr)
+        movie_->call(MovieHost::Play);
+}
+
+void FrameWindow::pauseMovie() {
+    if (movie_ == nullptr || movie_->readLong(MovieHost::IsPlaying) == 0)
+        return;
+    movie_->call(MovieHost::StopPlay);
+    movie_->call(MovieHost::Stop);
+    moviePaused_ = true;
+}
+
+void FrameWindow::resumeMovie() {
+    if (movie_ == nullptr || !moviePaused_ ||
+        movie_->readLong(MovieHost::CurrentFrame) + 1 >= movie_->readLong(MovieHost::TotalFrames))
+        return;
+    movie_->call(MovieHost::Play);
+    moviePaused_ = false;
+}
+
+void FrameWindow::setMovieLoop(bool loop) {
+    if (movie_ != nullptr)
+        movie_->put(MovieHost::Loop, MovieHost::boolean(loop));
+}
+
+void FrameWindow::setMovieVariable(const std::string& name, const std::string& value) {
+    if (movie_ != nullptr)
+        movie_->call(MovieHost::SetVariable, {MovieHost::text(name), MovieHost::text(value)});
+}
+
+void FrameWindow::saveMovie() {
+    if (movie_ == nullptr)
+        return;
+    savedMovie_ = movie_->readText(MovieHost::Movie);
+    savedFrame_ = movie_->readLong(MovieHost::FrameNum);
+}
+
+void FrameWindow::restoreMovie() {
+    if (movie_ == nullptr)
+        return;
+    movie_->put(MovieHost::Movie, MovieHost::text(savedMovie_));
+    movie_->call(MovieHost::GotoFrame, {MovieHost::number(savedFrame_)});
+}
+
+void FrameWindow::movieProgress(int percent, bool newMember) {
+    if (movie_ == nullptr)
+        return;
+    // The stop points are the movie's own business: reckoned and asked, nothing commanded.
+    StopPointsDue(percent, newMember ? media_.stopsNewMember : media_.stopsUpgrade);
+    movie_->readLong(MovieHost::IsPlaying);
+}
+
 // -- The progress and busy displays -------------------------------------------------------
 
 void FrameWindow::createProgress() {
     if (progress_ != nullptr || hwnd_ == nullptr)
         return;
-    auto dialog = std::make_unique<ProgressDialog>(look_, [this] {
-        if (onCancel_)
-            onCancel_();
-    });
+    auto dialog = std::make_unique<ProgressDialog>(
+        look_,
+        [this] {
+            if (onCancel_)
+                onCancel_();
+        },
+        movie_ != nullptr);
     if (!dialog->createOver(hwnd_))
         return;
     progress_ = std::move(dialog);
@@ -290,7 +411,7 @@ void FrameWindow::onFocus(HWND lost) {
         target = lost;
     else if (currentPage_ != nullptr && IsWindowVisible(currentPage_))
         target = currentPage_;
-    else if (currentPage_ == nullptr && progress_ != nullptr && progress_->visible())
+    else if (currentPage_ == nullptr && progress_ != nullptr && progress_->visible() && !useFlashProgress())
         target = progress_->hwnd();
     if (target != nullptr)
         PostMessageA(hwnd_, WM_ACTIVATEPAGE, 0, reinterpret_cast<LPARAM>(target));
@@ -324,6 +445,7 @@ LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetActiveWindow(currentPage_);
             InvalidateRect(currentPage_, nullptr, FALSE);
         }
+        layOutMovie();
         InvalidateRect(hwnd_, nullptr, TRUE);
         return 0;
     case WM_ERASEBKGND:
@@ -332,7 +454,7 @@ LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hwnd_, &ps);
         eraseBackground(dc);
-        if (paintText_)
+        if (paintText_ && movie_ == nullptr)
             if (std::optional<FrameText> text = paintText_())
                 paintText(dc, *text);
         EndPaint(hwnd_, &ps);
@@ -360,6 +482,7 @@ LRESULT FrameWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             onClose_();
         return 0;
     case WM_DESTROY:
+        movie_.reset();
         KillTimer(hwnd_, kFrameTimer);
         return 0;
     default:

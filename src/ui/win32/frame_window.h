@@ -4,6 +4,7 @@
 #pragma once
 
 #include "ui/frame_logic.h"
+#include "ui/win32/movie_host.h"
 #include "ui/win32/progress_dialogs.h"
 #include "ui/win32/skin.h"
 
@@ -39,6 +40,15 @@ class FrameWindow final : public FrameHost {
     void setPaintText(std::function<std::optional<FrameText>()> paintText) {
         paintText_ = std::move(paintText);
     }
+    // What the movie needs besides the window: media.ini and the trace; and who hears its
+    // commands.
+    void setMovieSupport(ProfileStore& profile, Trace& trace) {
+        profile_ = &profile;
+        trace_ = &trace;
+    }
+    void setMovieCommandHandler(std::function<void(const std::string&)> onCommand) {
+        onMovieCommand_ = std::move(onCommand);
+    }
     // Modeless dialogs made or destroyed (their keys must reach them in every message loop).
     void setDialogHandler(std::function<void(HWND, bool)> onDialog) { onDialog_ = std::move(onDialog); }
 
@@ -51,7 +61,8 @@ class FrameWindow final : public FrameHost {
     WindowHandle create() override;
     WindowHandle handle() override { return reinterpret_cast<WindowHandle>(hwnd_); }
     void show(bool visible) override;
-    void destroyFlash() override {}
+    std::uint32_t createMovie(const std::string& classId, const MovieMedia& media) override;
+    void destroyFlash() override { movie_.reset(); }
     void destroy() override;
     void shutdownFramework() override;
 
@@ -73,18 +84,18 @@ class FrameWindow final : public FrameHost {
     void useProgressBackground() override;
     void showPartnerNote(const std::string& text) override;
     bool drawProgressAnimation(int frame) override;
-    // No movie control exists: the movie calls do nothing and the bitmap background is used.
-    bool hasFlash() override { return false; }
-    bool loadMovieSection(const std::string&) override { return false; }
-    void gotoLabel(const std::string&, const std::string&) override {}
-    void playMovie() override {}
-    void pauseMovie() override {}
-    void resumeMovie() override {}
-    bool useFlashProgress() override { return false; }
-    void setMovieLoop(bool) override {}
-    void setMovieVariable(const std::string&, const std::string&) override {}
-    void saveMovie() override {}
-    void restoreMovie() override {}
+    bool hasFlash() override { return movie_ != nullptr; }
+    bool loadMovieSection(const std::string& section) override;
+    void gotoLabel(const std::string& target, const std::string& label) override;
+    void playMovie() override;
+    void pauseMovie() override;
+    void resumeMovie() override;
+    bool useFlashProgress() override { return movie_ != nullptr && media_.useFlashProgress; }
+    void setMovieLoop(bool loop) override;
+    void setMovieVariable(const std::string& name, const std::string& value) override;
+    void saveMovie() override;
+    void restoreMovie() override;
+    void movieProgress(int percent, bool newMember) override;
 
     // Brings the frame forward even when another program holds the foreground.
     void forceForeground();
@@ -96,6 +107,7 @@ class FrameWindow final : public FrameHost {
     void eraseBackground(HDC dc);
     void paintText(HDC dc, const FrameText& text);
     void onFocus(HWND lost);
+    void layOutMovie();
 
     HINSTANCE instance_;
     Look& look_;
@@ -112,6 +124,14 @@ class FrameWindow final : public FrameHost {
     std::function<std::optional<FrameText>()> paintText_;
     std::function<void(HWND, bool)> onDialog_;
     std::string className_;
+    std::unique_ptr<MovieHost> movie_;
+    MovieMedia media_;
+    bool moviePaused_ = false;
+    std::string savedMovie_;
+    long savedFrame_ = 0;
+    ProfileStore* profile_ = nullptr;
+    Trace* trace_ = nullptr;
+    std::function<void(const std::string&)> onMovieCommand_;
 };
 
 } // namespace zov::win32

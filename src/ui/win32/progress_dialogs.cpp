@@ -136,7 +136,18 @@ void ProgressDialog::place(HWND frame) {
 
 void ProgressDialog::onInit() {
     using namespace appearance::setting;
-    useBackgroundColour(look_.colour(kProgressBackground));
+    if (overMovie_) {
+        SetWindowLongPtrA(hwnd(), GWL_STYLE,
+                          GetWindowLongPtrA(hwnd(), GWL_STYLE) & ~static_cast<LONG_PTR>(DS_MODALFRAME));
+        SetWindowLongPtrA(hwnd(), GWL_EXSTYLE,
+                          GetWindowLongPtrA(hwnd(), GWL_EXSTYLE) &
+                              ~static_cast<LONG_PTR>(WS_EX_DLGMODALFRAME));
+        SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+        useBackgroundColour(look_.colour(IDS_PROGRESS_BACKGROUND_MOVIE));
+        useBackground(IDB_PROGRESS_BACKGROUND);
+    } else {
+        useBackgroundColour(look_.colour(kProgressBackground));
+    }
     skinButton(IDCANCEL, IDB_CANCEL);
     SetWindowTextA(hwnd(), look_.text(IDS_PROGRESS_CAPTION).c_str());
     const TextProgressColours colours{look_.colour(kBarColour), look_.colour(kBarBackground),

@@ -21,8 +21,9 @@ void makeTextProgress(HWND bar, const TextProgressColours& colours);
 
 class ProgressDialog final : public SkinnedDialog {
   public:
-    ProgressDialog(Look& look, std::function<void()> onCancel)
-        : SkinnedDialog(look, IDD_PROGRESS), onCancel_(std::move(onCancel)) {}
+    // Over a movie the dialog has no modal frame and its own background picture.
+    ProgressDialog(Look& look, std::function<void()> onCancel, bool overMovie = false)
+        : SkinnedDialog(look, IDD_PROGRESS), onCancel_(std::move(onCancel)), overMovie_(overMovie) {}
 
     // Made hidden over the frame, its bottom-right corner 10 pixels inside the frame's.
     bool createOver(HWND frame);
@@ -42,6 +43,7 @@ class ProgressDialog final : public SkinnedDialog {
   private:
     void drawAnimationFrame(HDC dc);
     std::function<void()> onCancel_;
+    bool overMovie_;
     Picture animation_;
     int animationFrame_ = -1;
 };

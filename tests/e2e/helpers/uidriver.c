@@ -27,6 +27,7 @@
  *   lvsel SEL ID         "selected count" of a list view
  *   link SEL ID URL      clicks the mouse on the link of a link control with that address
  *   pos SEL ID           a progress bar's position (PBM_GETPOS)
+ *   item SEL ID          the control's window handle (a window that is no dialog: the movie)
  *   focus SEL            id of the control with the keyboard focus, 0 when none
  *   style SEL            the window's style bits in decimal
  *   rect SEL             "left top right bottom" in screen coordinates
@@ -362,6 +363,8 @@ static int run(int argc, char** argv, char* out, size_t size) {
         return snprintf(out, size, "err nocontrol"), 0;
     if (strcmp(cmd, "click") == 0)
         return snprintf(out, size, PostMessageW(ctl, BM_CLICK, 0, 0) ? "ok" : "err postfailed"), 0;
+    if (strcmp(cmd, "item") == 0) /* the control's own handle, for a window that is no dialog */
+        return snprintf(out, size, "ok %lld", (long long)(INT_PTR)ctl), 0;
     if (strcmp(cmd, "command") == 0) {
         BOOL posted = PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)ctl);
         return snprintf(out, size, posted ? "ok" : "err postfailed"), 0;
