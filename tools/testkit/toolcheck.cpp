@@ -674,10 +674,16 @@ void clientOptions() {
 }
 
 std::optional<std::string> askPipe(std::uint32_t command) {
-    if (!WaitNamedPipeA("\\\\.\\Pipe\\ZOV", 5000))
-        return std::nullopt;
-    HANDLE pipe =
-        CreateFileA("\\\\.\\Pipe\\ZOV", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    // The server makes its next instance only after answering the last client, and a wait on
+    // a pipe with no instance fails at once: keep trying for a while, as a client would.
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    for (DWORD started = GetTickCount(); pipe == INVALID_HANDLE_VALUE && GetTickCount() - started < 10000;) {
+        if (WaitNamedPipeA("\\\\.\\Pipe\\ZOV", 1000))
+            pipe = CreateFileA("\\\\.\\Pipe\\ZOV", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (pipe == INVALID_HANDLE_VALUE)
+            Sleep(50);
+    }
     if (pipe == INVALID_HANDLE_VALUE)
         return std::nullopt;
     DWORD mode = PIPE_READMODE_MESSAGE;
