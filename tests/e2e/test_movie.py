@@ -180,7 +180,7 @@ class FlashProgress(MovieCase):
         (px, py), _ = self.to_pixels(movie, x + w // 2, y + h // 2)
         self.ui.post(movie, WM_LBUTTONUP, 0, (py << 16) | px)
         self.release_engine()
-        self.ui.box_click(CAPTION, IDOK)  # the cancel summary
+        self.ui.click(self.page("summary"), IDOK)  # the cancel summary's Exit
         self.assertExit(run.wait(), 1602)
         self.assertFalse(os.path.exists(self.prefix.c("Program Files/ZOV 9.0/DAD.exe")), "the cancelled install stayed")
 

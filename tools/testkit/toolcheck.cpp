@@ -781,7 +781,7 @@ Monitor startMonitor(const std::string& name, const std::string& options) {
     m.output = gScratch + name;
     DeleteFileA(m.output.c_str());
     m.process = start(gBin + "tracemon.exe", "-o \"" + m.output + "\" " + options);
-    waitFor([&] { return (m.window = windowOf(m.process.id, "ZOVTraceMonitor")) != nullptr; }, 10000);
+    waitFor([&] { return (m.window = windowOf(m.process.id, "ZOVTraceMonitor")) != nullptr; }, 30000);
     return m;
 }
 

@@ -354,6 +354,16 @@ static int run(int argc, char** argv, char* out, size_t size) {
         UINT scan = MapVirtualKeyW((UINT)vk, 0);
         PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
         PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
+        /* A person's next key comes after the page has handled this one, and the page may
+           post itself a message from the key-up (Tab on the welcome page): return once the
+           program's queue is empty again, so a following key never overtakes it. */
+        DWORD pid = 0;
+        GetWindowThreadProcessId(target, &pid);
+        HANDLE proc = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+        if (proc != NULL) {
+            WaitForInputIdle(proc, 5000);
+            CloseHandle(proc);
+        }
         return snprintf(out, size, "ok"), 0;
     }
     NEED(2);
