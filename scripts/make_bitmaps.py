@@ -379,20 +379,24 @@ def bubbles(lay, spots, base):
         lay.ellipse(cx - r, cy - r, cx + r, cy + r, mix(base, WHITE, t))
 
 
-def page_background(w, h):
+def page_background(w, h, header=64, mark_in_header=True):
     """Wizard pages: a light header with the mark over the surface, a navy rule at the foot.
 
     The body is flat so that the button strips, drawn on the same colour, sit on it seamlessly
-    wherever a page places them."""
-    header = 64
+    wherever a page places them. The directory and cleanup dialogs share the look: their
+    header is the band behind the prompt, which runs the full width, so their mark sits in
+    the lower left corner, the one place their controls leave free."""
     lay = Layer(w, h, SURFACE)
     lay.fill(Image.new("L", lay.img.size, 255),
              gradient(w, h, [(0, WHITE), (header / h, mix(WHITE, SURFACE, 0.55)), (header / h, SURFACE),
                              (1, SURFACE)]))
     # Soft circles in the header's right-hand corner.
-    lay.ellipse(w - 160, -120, w + 60, 56, mix(WHITE, SURFACE, 0.18))
-    lay.ellipse(w - 96, -60, w + 40, 44, mix(WHITE, SURFACE, 0.32))
-    emblem(lay, w - 24, 32, 14)
+    lay.ellipse(w - 160, -120, w + 60, header - 8, mix(WHITE, SURFACE, 0.18))
+    lay.ellipse(w - 96, -60, w + 40, header - 20, mix(WHITE, SURFACE, 0.32))
+    if mark_in_header:
+        emblem(lay, w - 24, header / 2, 14)
+    else:
+        emblem(lay, 30, h - 30, 14)
     # Accent bar along the top edge.
     lay.rounded(0, 0, w, 5, 0, gradient(w, h, [(0, BLUE), (5 / h, NAVY), (1, NAVY)]))
     img = lay.down()
@@ -744,6 +748,12 @@ ARTWORK = [
                             current_member_glyph), 128),
     ("screen_name.bmp", lambda: screen_name_button(1728, 53), 64),
     ("page.bmp", lambda: page_background(478, 340), 96),
+    # Templates 170, 1037 and the cleanup dialog at 96 dpi; the header ends above the first
+    # control under the prompt (the path box, the recycle-bin line). 72 colours are the
+    # fewest that keep the mark's amber node.
+    ("select_dir.bmp", lambda: page_background(496, 333, 48, False), 72),
+    ("select_drive.bmp", lambda: page_background(604, 359, 61, False), 72),
+    ("cleanup_dialog.bmp", lambda: page_background(505, 393, 62, False), 72),
     ("frame.bmp", lambda: frame_background(340, 96), 96),
     ("frame_progress.bmp", lambda: frame_progress_background(196, 440), 128),
     ("busy_features.bmp", lambda: busy_background(399, 184, "features"), 64),

@@ -18,7 +18,7 @@
 //
 // Sizes below are in pixels at 96 logical pixels per inch. On denser displays the Win32
 // side stretches, never the bitmap itself:
-//   - page and dialog backgrounds (130, 157, 180, 181) are stretched with half-tone into the
+//   - page and dialog backgrounds (130, 157, 160, 173, 180, 181, 190) are stretched with half-tone into the
 //     window's client area, which keeps its dialog-unit size;
 //   - frame backgrounds (134, 187) are drawn at their offsets scaled by dpi / 96 and at
 //     their size scaled by dpi / 96;
@@ -193,6 +193,9 @@
 
 // Backgrounds. A page or dialog drawn on one takes its size on a 96-dpi display.
 #define IDB_PAGE_BACKGROUND 130           // 478 x 340, every wizard page, at the origin
+#define IDB_SELECT_DIR_BACKGROUND 173     // 496 x 333, directory dialog (template 170), header 48
+#define IDB_SELECT_DRIVE_BACKGROUND 190   // 604 x 359, directory dialog (template 1037), header 61
+#define IDB_CLEANUP_BACKGROUND 160        // 505 x 393, disk cleanup dialog, header 62
 #define IDB_FRAME_BACKGROUND 134          // 340 x 96, frame during the wizard, at (2040, 2041)
 #define IDB_FRAME_PROGRESS_BACKGROUND 187 // 196 x 440, frame once progress has begun, at (2042, 2043)
 #define IDB_BUSY_FEATURES_BACKGROUND 157  // 399 x 184, busy dialog of kind 1

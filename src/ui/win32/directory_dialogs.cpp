@@ -155,8 +155,7 @@ void SelectDirDialog::onInit() {
 }
 
 void SelectDirDialog::skin() {
-    // No picture of its own: the surface colour, on which the button strips were drawn.
-    useBackgroundColour(look_.colour(kBusyBackground));
+    useBackground(spaceColumns_ ? IDB_SELECT_DRIVE_BACKGROUND : IDB_SELECT_DIR_BACKGROUND);
     centreOver(frame_);
     skinButton(IDOK, IDB_DONE);
     skinButton(IDCANCEL, IDB_BACK);
@@ -578,7 +577,7 @@ void CleanupDialog::setIcon(int control, unsigned icon) {
 }
 
 void CleanupDialog::onInit() {
-    useBackgroundColour(look_.colour(kBusyBackground));
+    useBackground(IDB_CLEANUP_BACKGROUND);
     centreOver(frame_);
     skinButton(IDC_EMPTY_BIN, IDB_EMPTY_BIN);
     skinButton(IDC_DELETE_TEMP, IDB_DELETE_TEMP);
