@@ -751,8 +751,8 @@ ARTWORK = [
     # Templates 170, 1037 and the cleanup dialog at 96 dpi; the header ends above the first
     # control under the prompt (the path box, the recycle-bin line). 72 colours are the
     # fewest that keep the mark's amber node.
-    ("select_dir.bmp", lambda: page_background(496, 333, 48, False), 72),
-    ("select_drive.bmp", lambda: page_background(604, 359, 61, False), 72),
+    ("select_dir.bmp", lambda: page_background(496, 333, 46, False), 72),
+    ("select_drive.bmp", lambda: page_background(604, 359, 59, False), 72),
     ("cleanup_dialog.bmp", lambda: page_background(505, 393, 62, False), 72),
     ("frame.bmp", lambda: frame_background(340, 96), 96),
     ("frame_progress.bmp", lambda: frame_progress_background(196, 440), 128),

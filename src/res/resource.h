@@ -193,8 +193,8 @@
 
 // Backgrounds. A page or dialog drawn on one takes its size on a 96-dpi display.
 #define IDB_PAGE_BACKGROUND 130           // 478 x 340, every wizard page, at the origin
-#define IDB_SELECT_DIR_BACKGROUND 173     // 496 x 333, directory dialog (template 170), header 48
-#define IDB_SELECT_DRIVE_BACKGROUND 190   // 604 x 359, directory dialog (template 1037), header 61
+#define IDB_SELECT_DIR_BACKGROUND 173     // 496 x 333, directory dialog (template 170), header 46
+#define IDB_SELECT_DRIVE_BACKGROUND 190   // 604 x 359, directory dialog (template 1037), header 59
 #define IDB_CLEANUP_BACKGROUND 160        // 505 x 393, disk cleanup dialog, header 62
 #define IDB_FRAME_BACKGROUND 134          // 340 x 96, frame during the wizard, at (2040, 2041)
 #define IDB_FRAME_PROGRESS_BACKGROUND 187 // 196 x 440, frame once progress has begun, at (2042, 2043)
