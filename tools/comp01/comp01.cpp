@@ -755,16 +755,16 @@ void removeClient(const std::string& folder) {
 
     Profile record(joinPath(folder, kUninstallRecord));
     std::vector<std::string> files = record.keys("files");
+    files.erase(
+        std::remove_if(files.begin(), files.end(), [](const auto& f) { return !isInsideRelative(f); }),
+        files.end());
     for (const auto& relative : files)
-        if (isInsideRelative(relative))
-            removeFile(joinPath(folder, relative));
-    // Deepest first; a folder that still holds something stays.
-    std::sort(files.begin(), files.end(),
-              [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+        removeFile(joinPath(folder, relative));
+    // Every file is gone first, so each walk up takes whatever it empties; the rest stays.
     for (const auto& relative : files)
-        for (std::string sub = folderOf(relative); !sub.empty() && isInsideRelative(relative);
-             sub = folderOf(sub))
-            RemoveDirectoryA(joinPath(folder, sub).c_str());
+        for (std::string sub = folderOf(relative); !sub.empty(); sub = folderOf(sub))
+            if (!RemoveDirectoryA(joinPath(folder, sub).c_str()))
+                break;
     RemoveDirectoryA(folder.c_str());
 
     // The list of programs forgets the client only when it was this one.
@@ -813,8 +813,7 @@ int uninstall(HINSTANCE instance, const std::string& given) {
     if (window != nullptr)
         DestroyWindow(window);
     CloseHandle(mutex);
-    if (self.find_last_of('\\') != std::string::npos &&
-        sameText(folderOf(self), normalizeFolder(tempFolder())))
+    if (sameText(folderOf(self), normalizeFolder(tempFolder())))
         MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return 0;
 }
