@@ -13,6 +13,7 @@ from harness import BIN_DIR, CAPTION, IDOK, PAGE, InteractiveTestCase, TraceCapt
 
 FLASH_CONTROL = 1382
 OWN_SERVER_KEY = "Software\\Classes\\CLSID\\{C1145550-A454-11D4-9020-00D0B7239081}\\InProcServer32"
+UNINSTALL_KEY = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZOV"
 WM_LBUTTONUP = 0x0202
 # The progress movies' layout in their own 640 x 480 units (scripts/make_movies.py).
 MAIN_BAR = (40, 265, 560, 22)
@@ -51,6 +52,13 @@ class MovieCase(InteractiveTestCase):
             lines = ["%s=%s" % (key, value) if line.startswith(key + "=") else line for line in lines]
         with open(path, "w", newline="") as f:
             f.write("\r\n".join(lines))
+
+    def traced(self, args="/s"):
+        """The trace of a silent run that installs nothing."""
+        trace = TraceCapture(self.prefix).start()
+        self.engine_control(skip_install=1)
+        self.assertExit(self.setup_exe(args), 0)
+        return trace.stop()
 
     def register_control(self):
         """The client's control as an installed client leaves it: registered where it lies."""
@@ -188,12 +196,6 @@ class FlashProgress(MovieCase):
 class Fallbacks(MovieCase):
     """Without a movie the frame keeps its bitmap background: silent runs, told by the trace."""
 
-    def traced(self, args="/s"):
-        trace = TraceCapture(self.prefix).start()
-        self.engine_control(skip_install=1)
-        self.assertExit(self.setup_exe(args), 0)
-        return trace.stop()
-
     def test_a_missing_movie_a_switch_and_an_unregistered_control_leave_the_bitmap(self):
         lines = self.traced()
         self.assertIn("Flash Unavailable", lines, "no control is registered")
@@ -215,6 +217,25 @@ class Fallbacks(MovieCase):
         self.assertIsNone(self.movie_item())
         self.release_engine()
         self.assertExit(run.wait(), 0)
+
+
+class Removal(MovieCase):
+    def test_removing_the_client_takes_its_control_registration_and_files(self):
+        self.assertExit(self.setup_exe("/s"), 0)
+        self.prefix.wait_server()
+        system = self.prefix.hive("system.reg")
+        self.assertEqual(hive_value(system, OWN_SERVER_KEY, "@"), "C:\\Program Files\\ZOV 9.0\\zovmovie.ocx")
+        command = hive_value(system, UNINSTALL_KEY, "UninstallString")
+        self.assertEqual(command, '"C:\\Program Files\\ZOV 9.0\\uninst.exe" -uninstall "C:\\Program Files\\ZOV 9.0"')
+        # The uninstaller hands over to a copy of itself; the prefix is done when that one is.
+        self.assertExit(self.prefix.run(command), 0)
+        self.prefix.wait_server()
+        system = self.prefix.hive("system.reg")
+        self.assertIsNone(hive_value(system, OWN_SERVER_KEY, "@"))
+        self.assertIsNone(hive_value(system, UNINSTALL_KEY, "UninstallString"))
+        self.assertFalse(os.path.exists(self.prefix.c("Program Files/ZOV 9.0")), "files of the client stayed")
+        # The next setup here no longer finds the client's control (and the CD has no player).
+        self.assertIn("Flash Unavailable", self.traced())
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 // against a real process.
 #include "common/library_search.h"
 #include "common/program_args.h"
+#include "common/sign_window.h"
 #include "common/tool_options.h"
 #include "common/wire_formats.h"
 #include "protocol/contract.h"
@@ -161,16 +162,6 @@ std::string currentUserName() {
     return GetUserNameA(buffer, &size) ? std::string(buffer) : std::string();
 }
 
-bool registerClass(const char* name, WNDPROC procedure, HINSTANCE instance) {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = name;
-    return RegisterClassA(&windowClass) != 0;
-}
-
 // What the stand-in shows for the program it plays.
 struct Signs {
     std::string mutex;
@@ -207,26 +198,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     gUserName = gOptions.userName ? *gOptions.userName : currentUserName();
     const Signs signs = signsOf(gOptions.sign);
 
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, signs.mutex.c_str());
+    // One at a time: a second start hands over to the one that runs.
+    bool running = false;
+    HANDLE mutex = holdMutexAlone(signs.mutex.c_str(), signs.windowClass, running);
     if (mutex == nullptr)
-        return 1;
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // One at a time: hand over to the one that runs.
-        if (signs.windowClass != nullptr)
-            if (HWND running = FindWindowA(signs.windowClass, nullptr))
-                SetForegroundWindow(running);
-        CloseHandle(mutex);
-        return 0;
-    }
+        return running ? 0 : 1;
 
-    if (!registerClass(signs.controlClass, controlProc, instance)) {
+    if (!registerWindowClass(signs.controlClass, controlProc, instance)) {
         CloseHandle(mutex);
         return 1;
     }
     HWND control = CreateWindowExA(0, signs.controlClass, "ZOV External API", WS_POPUP, 0, 0, 0, 0, nullptr,
                                    nullptr, instance, nullptr);
     HWND frame = nullptr;
-    if (signs.windowClass != nullptr && registerClass(signs.windowClass, frameProc, instance)) {
+    if (signs.windowClass != nullptr && registerWindowClass(signs.windowClass, frameProc, instance)) {
         frame = CreateWindowExA(0, signs.windowClass, signs.windowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 480, 320, nullptr, nullptr, instance, nullptr);
         if (frame != nullptr) {

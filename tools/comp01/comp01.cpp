@@ -2,12 +2,17 @@
 // copies the payload beside it into MAINDIR, reports progress through progupd.dll,
 // registers the installed client and leaves its result in install.ini.
 //
+// It also stays with the client as its uninstaller, "uninst.exe", which the system's list of
+// programs starts as `uninst.exe -uninstall "<client folder>"`.
+//
 // Nothing here depends on the engine's own file name or extension. The only channels
 // back to the setup are install.ini and the frame's window messages; the process exit
 // code is always 0.
 #include "common/library_search.h"
 #include "common/client_db_writer.h"
 #include "common/engine_logic.h"
+#include "common/program_args.h"
+#include "common/sign_window.h"
 #include "progupd/progupd.h"
 #include "protocol/contract.h"
 
@@ -74,22 +79,25 @@ std::string tempFolder() {
     return folder;
 }
 
-// The folder of the running program, with its trailing backslash; whatever the file is
-// called ("comp01.000" on the CD).
-std::string ownFolder() {
+// The running program's full path, whatever the file is called ("comp01.000" on the CD).
+std::string ownPath() {
     std::vector<char> buffer(MAX_PATH, '\0');
     for (;;) {
         DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0)
             return {};
-        if (n < buffer.size()) {
-            std::string path(buffer.data(), n);
-            return path.substr(0, path.find_last_of('\\') + 1);
-        }
+        if (n < buffer.size())
+            return std::string(buffer.data(), n);
         if (buffer.size() >= 32768)
             return {};
         buffer.resize(buffer.size() * 2);
     }
+}
+
+// The folder of the running program, with its trailing backslash.
+std::string ownFolder() {
+    std::string path = ownPath();
+    return path.substr(0, path.find_last_of('\\') + 1);
 }
 
 bool isDirectory(const std::string& path) {
@@ -224,6 +232,43 @@ DWORD WINAPI engineBoxThread(LPVOID) {
     return 0;
 }
 
+// Loads a COM server by its full path and calls one of its entry points without arguments.
+void callServerEntry(const std::string& path, const char* entry) {
+    if (!fileExists(path))
+        return;
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module == nullptr)
+        return;
+    if (auto call = lookUp<HRESULT(WINAPI*)()>(module, entry))
+        call();
+    FreeLibrary(module);
+}
+
+void setMachineString(const char* keyPath, const char* name, const std::string& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+std::string machineString(const char* keyPath, const char* name) {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+        ERROR_SUCCESS)
+        return {};
+    return buffer;
+}
+
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZOV";
+constexpr const char* kUninstaller = "uninst.exe";
+// What the install put into the client folder, one relative path a key of [files]: all the
+// uninstaller removes (the client's own later files stay, and with them the folder).
+constexpr const char* kUninstallRecord = "uninst.ini";
+
 [[noreturn]] void crashOnPurpose() {
     // A real access violation, not a trap the compiler might put in its place; and no
     // crash dialog waiting for a person.
@@ -251,7 +296,7 @@ class Engine {
     void commit();
     void registerClient() const;
     void writeClientDatabase() const;
-    void registerMovieControl() const;
+    void registerUninstaller() const;
     bool frameSaysStop(UINT message) const;
     void showEngineBox() const;
     void holdUntilReleased() const;
@@ -262,6 +307,7 @@ class Engine {
     ProgressModule progress_;
     HWND frame_ = nullptr;
     std::string mainDir_;
+    std::vector<PayloadFile> installed_;
     InstallJournal journal_;
     bool restartNeeded_ = false;
     std::size_t held_ = 0; // hold points passed
@@ -435,6 +481,7 @@ const char* Engine::install() {
         return failure;
     }
     commit();
+    installed_ = files;
 
     // The registration runs behind the secondary bar; there is no way back from here.
     progress_.show(1, 1);
@@ -588,15 +635,7 @@ void Engine::commit() {
 }
 
 void Engine::registerClient() const {
-    auto setString = [](const char* keyPath, const char* name, const std::string& value) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            return;
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-        RegCloseKey(key);
-    };
+    const auto setString = setMachineString;
     setString("Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath", mainDir_);
     setString("Software\\Velquonet\\Velquonet", "LastRegisteredAppPath", mainDir_);
 
@@ -616,21 +655,28 @@ void Engine::registerClient() const {
     appData.flush();
 
     writeClientDatabase();
-    registerMovieControl();
+    // The client's movie control is a COM server: registered where it was installed, under the
+    // client's own class id, so that a later setup on this machine finds it first.
+    callServerEntry(joinPath(mainDir_, "zovmovie.ocx"), "DllRegisterServer");
+    registerUninstaller();
 }
 
-// The client's movie control is a COM server: registered where it was installed, under the
-// client's own class id, so that a later setup on this machine finds it first.
-void Engine::registerMovieControl() const {
-    const std::string control = joinPath(mainDir_, "zovmovie.ocx");
-    if (GetFileAttributesA(control.c_str()) == INVALID_FILE_ATTRIBUTES)
+// This program stays as the client's uninstaller. An upgrade adds to the record of the
+// install before it: what either installed goes with the client.
+void Engine::registerUninstaller() const {
+    const std::string uninstaller = joinPath(mainDir_, kUninstaller);
+    if (!CopyFileA(ownPath().c_str(), uninstaller.c_str(), FALSE))
         return;
-    HMODULE module = LoadLibraryExA(control.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (module == nullptr)
-        return;
-    if (auto registerServer = lookUp<HRESULT(WINAPI*)()>(module, "DllRegisterServer"))
-        registerServer();
-    FreeLibrary(module);
+    Profile record(joinPath(mainDir_, kUninstallRecord));
+    for (const auto& file : installed_)
+        record.put("files", file.relative.c_str(), "1");
+    for (const char* made : {"appdata.ini", "idb\\main.idx", kUninstaller, kUninstallRecord})
+        record.put("files", made, "1");
+    record.flush();
+    setMachineString(kUninstallKey, "DisplayName", "ZOV 9.0");
+    setMachineString(kUninstallKey, "InstallLocation", mainDir_);
+    setMachineString(kUninstallKey, "UninstallString",
+                     "\"" + uninstaller + "\" -uninstall \"" + mainDir_ + "\"");
 }
 
 // The client's main database, as a first start of the client would leave it: the next setup
@@ -655,11 +701,131 @@ void Engine::writeClientDatabase() const {
         DeleteFileA(path.c_str());
 }
 
+bool sameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
+                          static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// A recorded path that stays inside the client folder.
+bool isInsideRelative(const std::string& relative) {
+    if (relative.empty() || relative.find(':') != std::string::npos || relative[0] == '\\' ||
+        relative[0] == '/')
+        return false;
+    std::string rest = relative;
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    for (std::size_t at = 0; at <= rest.size();) {
+        std::size_t end = rest.find('\\', at);
+        if (end == std::string::npos)
+            end = rest.size();
+        if (rest.compare(at, end - at, "..") == 0)
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
+
+void pumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
+// A file in use, the uninstaller that started this copy among them, gets a few seconds to be
+// let go; after that it goes at the next restart.
+void removeFile(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (DeleteFileA(path.c_str()))
+            return;
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return;
+        if (error != ERROR_ACCESS_DENIED && !isInUseError(error))
+            break;
+        pumpMessages();
+        Sleep(50);
+    }
+    MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+void removeClient(const std::string& folder) {
+    // Only a control that names this file loses its registration.
+    callServerEntry(joinPath(folder, "zovmovie.ocx"), "DllUnregisterServer");
+
+    Profile record(joinPath(folder, kUninstallRecord));
+    std::vector<std::string> files = record.keys("files");
+    files.erase(
+        std::remove_if(files.begin(), files.end(), [](const auto& f) { return !isInsideRelative(f); }),
+        files.end());
+    for (const auto& relative : files)
+        removeFile(joinPath(folder, relative));
+    // Every file is gone first, so each walk up takes whatever it empties; the rest stays.
+    for (const auto& relative : files)
+        for (std::string sub = folderOf(relative); !sub.empty(); sub = folderOf(sub))
+            if (!RemoveDirectoryA(joinPath(folder, sub).c_str()))
+                break;
+    RemoveDirectoryA(folder.c_str());
+
+    // The list of programs forgets the client only when it was this one.
+    if (sameText(normalizeFolder(machineString(kUninstallKey, "InstallLocation")), folder))
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+}
+
+// `uninst.exe -uninstall "<client folder>"`. Started from inside the folder it removes, it
+// hands over to a copy of itself in the temporary folder, as a running program's file cannot go.
+int uninstall(HINSTANCE instance, const std::string& given) {
+    const std::string folder = normalizeFolder(given);
+    if (!isDriveRootedPath(folder) || folder.size() <= 3 || !isDirectory(folder))
+        return 1;
+    const std::string self = ownPath();
+    if (sameText(folderOf(self), folder)) {
+        std::string copy = uniqueFileIn(tempFolder(), "zun");
+        if (copy.empty() || !CopyFileA(self.c_str(), copy.c_str(), FALSE))
+            return 1;
+        std::string commandLine = "\"" + copy + "\" -uninstall \"" + folder + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            tempFolder().c_str(), &startup, &process)) {
+            DeleteFileA(copy.c_str());
+            return 1;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 0;
+    }
+
+    namespace n = zov::names;
+    bool running = false;
+    HANDLE mutex = holdMutexAlone(n::kUninstallerMutex, n::kUninstallerClass, running);
+    if (mutex == nullptr)
+        return running ? 0 : 1;
+    HWND window = nullptr;
+    if (registerWindowClass(n::kUninstallerClass, DefWindowProcA, instance)) {
+        window = CreateWindowExA(0, n::kUninstallerClass, n::kUninstallerTitle, WS_OVERLAPPED | WS_CAPTION,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, 360, 120, nullptr, nullptr, instance, nullptr);
+        if (window != nullptr)
+            ShowWindow(window, SW_SHOWNORMAL);
+    }
+    removeClient(folder);
+    if (window != nullptr)
+        DestroyWindow(window);
+    CloseHandle(mutex);
+    if (sameText(folderOf(self), normalizeFolder(tempFolder())))
+        MoveFileExA(self.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return 0;
+}
+
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     zov::tools::restrictLibrarySearch();
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    std::vector<std::string> args = programArguments();
+    if (!args.empty() && (sameText(args[0], "-uninstall") || sameText(args[0], "/uninstall")))
+        return uninstall(instance, args.size() > 1 ? args[1] : folderOf(ownPath()));
     Engine engine;
     engine.run();
     return 0;
