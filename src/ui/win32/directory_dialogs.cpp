@@ -169,19 +169,27 @@ void SelectDirDialog::skin() {
 
 // The tree ---------------------------------------------------------------------------------------
 
+namespace {
+
+HTREEITEM insertFolder(HWND tree, HTREEITEM parent, HTREEITEM after, const std::string& name, int image) {
+    TVINSERTSTRUCTA insert{};
+    insert.hParent = parent;
+    insert.hInsertAfter = after;
+    insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    insert.item.pszText = const_cast<char*>(name.c_str());
+    insert.item.iImage = insert.item.iSelectedImage = image;
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+} // namespace
+
 void SelectDirDialog::showPath(const std::string& path) {
     HWND t = tree();
     TreeView_DeleteAllItems(t);
     HTREEITEM parent = TVI_ROOT, last = nullptr;
     for (const std::string& piece : dirtree::chain(path)) {
-        TVINSERTSTRUCTA insert{};
-        insert.hParent = parent;
-        insert.hInsertAfter = TVI_LAST;
-        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-        insert.item.pszText = const_cast<char*>(piece.c_str());
-        insert.item.iImage = insert.item.iSelectedImage = kOpenedImage;
-        last = reinterpret_cast<HTREEITEM>(
-            SendMessageA(t, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+        last = insertFolder(t, parent, TVI_LAST, piece, kOpenedImage);
         if (last == nullptr)
             break;
         if (parent != TVI_ROOT)
@@ -198,13 +206,7 @@ void SelectDirDialog::showPath(const std::string& path) {
 void SelectDirDialog::listSubfolders(HTREEITEM parent, const std::string& path) {
     HWND t = tree();
     for (const std::string& name : dirtree::subfolders(run_.m, path)) {
-        TVINSERTSTRUCTA insert{};
-        insert.hParent = parent;
-        insert.hInsertAfter = TVI_SORT;
-        insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-        insert.item.pszText = const_cast<char*>(name.c_str());
-        insert.item.iImage = insert.item.iSelectedImage = kListedImage;
-        SendMessageA(t, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert));
+        insertFolder(t, parent, TVI_SORT, name, kListedImage);
     }
     TreeView_Expand(t, parent, TVE_EXPAND);
 }
