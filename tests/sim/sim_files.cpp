@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <utility>
 
 namespace zov::sim {
 namespace {
@@ -69,7 +70,38 @@ bool equalsNoCase(const std::string& a, const std::string& b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return upper(x) == upper(y); });
 }
 
+namespace {
+
+// "C:\a\b" with an upper-case drive, no '/', no empty, "." or ".." part and no trailing
+// backslash: what normalizePath answers unchanged. Most paths a run uses are already so,
+// and the simulated registry files look theirs up on every small read.
+bool alreadyNormal(const std::string& path) {
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\' || upper(path[0]) != path[0])
+        return false;
+    if (path.size() == 3)
+        return true;
+    std::size_t start = 3;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::size_t length = end - start;
+        if (length == 0 || (length == 1 && path[start] == '.') ||
+            (length == 2 && path[start] == '.' && path[start + 1] == '.'))
+            return false;
+        if (std::find(path.begin() + static_cast<std::ptrdiff_t>(start), path.begin() + static_cast<std::ptrdiff_t>(end),
+                      '/') != path.begin() + static_cast<std::ptrdiff_t>(end))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+} // namespace
+
 std::string normalizePath(const std::string& path) {
+    if (alreadyNormal(path))
+        return path;
     std::string text = path;
     std::replace(text.begin(), text.end(), '/', '\\');
     std::string lead;
@@ -232,6 +264,10 @@ void SimFileSystem::writeBytes(const std::string& path, const std::vector<std::u
 const SimFileSystem::File* SimFileSystem::file(const std::string& path) const {
     auto it = files_.find(pathKey(path));
     return it == files_.end() ? nullptr : &it->second;
+}
+
+SimFileSystem::File* SimFileSystem::file(const std::string& path) {
+    return const_cast<File*>(std::as_const(*this).file(path));
 }
 
 std::string SimFileSystem::readText(const std::string& path) const {

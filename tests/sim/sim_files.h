@@ -70,6 +70,7 @@ class SimFileSystem : public FileSystem {
     bool fileExists(const std::string& path) const;
     bool isHidden(const std::string& path) const;
     const File* file(const std::string& path) const;
+    File* file(const std::string& path); // changed in place, as a file written at an offset
     // Every file, in key order (for dumps in failure messages).
     std::vector<std::string> allFiles() const;
     bool isReadOnly(const std::string& path) const;

@@ -75,11 +75,14 @@ bool writeAt(reg::IoFile* file, std::uint32_t offset, const void* data, std::uin
     const std::string& path = asSim(file)->path;
     if (gActive->files.isReadOnly(path))
         return false;
-    std::string bytes = gActive->files.readText(path);
-    if (bytes.size() < offset + size)
-        bytes.resize(offset + size, '\0');
-    std::memcpy(bytes.data() + offset, data, size);
-    gActive->files.store(path, std::move(bytes));
+    SimFileSystem::File* f = gActive->files.file(path);
+    if (f == nullptr) {
+        gActive->files.store(path, "");
+        f = gActive->files.file(path);
+    }
+    if (f->bytes.size() < offset + size)
+        f->bytes.resize(offset + size, '\0');
+    std::memcpy(f->bytes.data() + offset, data, size);
     return true;
 }
 
