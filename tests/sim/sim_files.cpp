@@ -429,8 +429,24 @@ std::vector<std::string> SimFileSystem::find(const std::string& pattern) {
 SimProfileStore::SimProfileStore(SimMachine& machine) : machine_(machine) {}
 
 SimProfileStore::Document SimProfileStore::load(const std::string& file) {
+    return parsed(file);
+}
+
+// Reads parse the file once while its contents stay the same: a run asks the same file for
+// one key after another (the fuzz targets thousands of times a second).
+const SimProfileStore::Document& SimProfileStore::parsed(const std::string& file) {
+    const SimFileSystem::File* f = machine_.files.file(file);
+    static const std::string none;
+    const std::string& text = f != nullptr ? f->bytes : none;
+    std::string key = pathKey(file);
+    if (cache_ && cache_->key == key && cache_->text == text)
+        return cache_->doc;
+    cache_.emplace(Cached{std::move(key), text, parse(text)});
+    return cache_->doc;
+}
+
+SimProfileStore::Document SimProfileStore::parse(const std::string& text) {
     Document doc;
-    const std::string text = machine_.files.readText(file);
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -481,6 +497,10 @@ SimProfileStore::Section* SimProfileStore::findSection(Document& doc, const std:
         if (equalsNoCase(s.name, name))
             return &s;
     return nullptr;
+}
+
+const SimProfileStore::Section* SimProfileStore::findSection(const Document& doc, const std::string& name) {
+    return findSection(const_cast<Document&>(doc), name);
 }
 
 bool SimProfileStore::writeString(const std::string& file, const std::string& section, const std::string& key,
@@ -546,10 +566,10 @@ std::string SimProfileStore::readString(const std::string& file, const std::stri
                                         std::size_t bufferSize) {
     if (bufferSize == 0)
         return "";
-    Document doc = load(file);
+    const Document& doc = parsed(file);
     std::string result;
     bool found = false;
-    if (Section* s = findSection(doc, section)) {
+    if (const Section* s = findSection(doc, section)) {
         for (const Entry& e : s->entries) {
             if (equalsNoCase(e.key, key)) {
                 result = e.value;
@@ -576,7 +596,7 @@ std::vector<std::string> SimProfileStore::sectionNames(const std::string& file, 
     std::vector<std::string> out;
     if (bufferSize < 2)
         return out;
-    Document doc = load(file);
+    const Document& doc = parsed(file);
     std::size_t room = bufferSize - 1; // the list's closing NUL
     for (const Section& s : doc.sections) {
         if (s.name.empty())
@@ -594,9 +614,9 @@ std::vector<std::string> SimProfileStore::sectionNames(const std::string& file, 
 }
 
 std::vector<std::string> SimProfileStore::keys(const std::string& file, const std::string& section) {
-    Document doc = load(file);
+    const Document& doc = parsed(file);
     std::vector<std::string> out;
-    if (Section* s = findSection(doc, section))
+    if (const Section* s = findSection(doc, section))
         for (const Entry& e : s->entries)
             out.push_back(e.key);
     return out;

@@ -149,10 +149,18 @@ class SimProfileStore : public ProfileStore {
     };
 
     Document load(const std::string& file);
+    const Document& parsed(const std::string& file);
+    static Document parse(const std::string& text);
     bool save(const std::string& file, const Document& doc);
     static Section* findSection(Document& doc, const std::string& name);
+    static const Section* findSection(const Document& doc, const std::string& name);
 
+    struct Cached {
+        std::string key, text; // the file's path key and the contents parsed
+        Document doc;
+    };
     SimMachine& machine_;
+    std::optional<Cached> cache_;
 };
 
 } // namespace zov::sim
