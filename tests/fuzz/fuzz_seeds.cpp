@@ -185,6 +185,28 @@ void compsIni() {
         seed("comps_ini", "welcome-" + std::to_string(n),
              "[ltext]\r\ntext=" + std::string(n, 'w') + "\r\n[mflash]\r\ntarget=comps\\f.exe\r\n");
     seed("comps_ini", "welcome-quoted", "[LTEXT]\r\n TEXT = \"Welcome, member.\" \r\n");
+
+    // The same text is the media folder's media.ini (start.zmv and loop.zmv are there).
+    auto media = [](const std::string& action, const std::string& file, const std::string& extra) {
+        std::string text = "[settings]\r\nuse_flash_progress=1\r\nflash_hsize=640\r\nflash_vsize=480\r\n";
+        for (const char* section :
+             {"start", "initializing", "searching", "newmember", "upgrade", "ending", "bband", "bband2"})
+            text += std::string("[") + section + "]\r\nAction=" + action + "\r\nFile=" + file +
+                    "\r\nBGColor=FFFFFF\r\nAlign=2\r\nstops=7\r\n";
+        return text + extra;
+    };
+    seed("comps_ini", "media-all", media("1", "start.zmv", ""));
+    seed("comps_ini", "media-off", media("0", "", ""));
+    seed("comps_ini", "media-and-flash", media("1", "loop.zmv", ini("comps\\f.exe", "/s")));
+    seed("comps_ini", "media-folder", media("2", "..\\media", ""));
+    for (std::size_t n : {258, 259, 260, 261})
+        seed("comps_ini", "media-file-" + std::to_string(n), media("1", std::string(n, 'f'), ""));
+    for (std::size_t n : {9, 10, 11})
+        seed("comps_ini", "media-color-" + std::to_string(n),
+             "[start]\r\nAction=1\r\nFile=start.zmv\r\nBGColor=" + std::string(n, 'C') + "\r\n");
+    seed("comps_ini", "media-numbers",
+         "[settings]\r\nflash_hsize=-1\r\nflash_vsize=99999999999\r\n[newmember]\r\nAction=0\r\n"
+         "stops=2147483647\r\n[upgrade]\r\nAction= -0\r\nstops=-5\r\n");
 }
 
 // The round-trip record layout of client_db_roundtrip_fuzz.cpp.

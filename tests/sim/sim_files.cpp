@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <utility>
 
 namespace zov::sim {
 namespace {
@@ -267,7 +266,12 @@ const SimFileSystem::File* SimFileSystem::file(const std::string& path) const {
 }
 
 SimFileSystem::File* SimFileSystem::file(const std::string& path) {
-    return const_cast<File*>(std::as_const(*this).file(path));
+    return fileByKey(pathKey(path));
+}
+
+SimFileSystem::File* SimFileSystem::fileByKey(const std::string& key) {
+    auto it = files_.find(key);
+    return it == files_.end() ? nullptr : &it->second;
 }
 
 std::string SimFileSystem::readText(const std::string& path) const {

@@ -12,6 +12,7 @@ SimRegistryFiles* gActive = nullptr;
 
 struct SimIoFile {
     std::string path;
+    std::string key; // the file's path key, made once: the library reads a few bytes at a time
 };
 
 SimIoFile* asSim(reg::IoFile* file) {
@@ -21,7 +22,7 @@ SimIoFile* asSim(reg::IoFile* file) {
 reg::IoFile* opened(const char* path) {
     ++gActive->opens;
     ++gActive->openFiles;
-    return reinterpret_cast<reg::IoFile*>(new SimIoFile{path});
+    return reinterpret_cast<reg::IoFile*>(new SimIoFile{path, pathKey(path)});
 }
 
 reg::IoFile* openReadWrite(const char* path, reg::IoStatus* status) {
@@ -55,7 +56,7 @@ reg::IoFile* openReadOnly(const char* path, reg::IoStatus* status) {
 
 long readAt(reg::IoFile* file, std::uint32_t offset, void* data, std::uint32_t size) {
     ++gActive->reads;
-    const SimFileSystem::File* f = gActive->files.file(asSim(file)->path);
+    const SimFileSystem::File* f = gActive->files.fileByKey(asSim(file)->key);
     if (f == nullptr)
         return -1;
     if (offset >= f->bytes.size())
@@ -75,10 +76,10 @@ bool writeAt(reg::IoFile* file, std::uint32_t offset, const void* data, std::uin
     const std::string& path = asSim(file)->path;
     if (gActive->files.isReadOnly(path))
         return false;
-    SimFileSystem::File* f = gActive->files.file(path);
+    SimFileSystem::File* f = gActive->files.fileByKey(asSim(file)->key);
     if (f == nullptr) {
         gActive->files.store(path, "");
-        f = gActive->files.file(path);
+        f = gActive->files.fileByKey(asSim(file)->key);
     }
     if (f->bytes.size() < offset + size)
         f->bytes.resize(offset + size, '\0');
@@ -87,7 +88,7 @@ bool writeAt(reg::IoFile* file, std::uint32_t offset, const void* data, std::uin
 }
 
 bool length(reg::IoFile* file, std::uint32_t* size) {
-    const SimFileSystem::File* f = gActive->files.file(asSim(file)->path);
+    const SimFileSystem::File* f = gActive->files.fileByKey(asSim(file)->key);
     if (f == nullptr)
         return false;
     *size = static_cast<std::uint32_t>(f->bytes.size());
