@@ -9,7 +9,8 @@ import struct
 import unittest
 import zlib
 
-from harness import BIN_DIR, CAPTION, IDOK, PAGE, InteractiveTestCase, TraceCapture, hive_value, is_subsequence
+from harness import (BIN_DIR, CAPTION, IDOK, PAGE, InteractiveTestCase, TraceCapture, hive_value, ini_value,
+                     is_subsequence, read_ini)
 
 FLASH_CONTROL = 1382
 OWN_SERVER_KEY = "Software\\Classes\\CLSID\\{C1145550-A454-11D4-9020-00D0B7239081}\\InProcServer32"
@@ -234,8 +235,13 @@ class Removal(MovieCase):
         self.assertIsNone(hive_value(system, OWN_SERVER_KEY, "@"))
         self.assertIsNone(hive_value(system, UNINSTALL_KEY, "UninstallString"))
         self.assertFalse(os.path.exists(self.prefix.c("Program Files/ZOV 9.0")), "files of the client stayed")
+        # Nothing names the removed folder any more, so the next setup is a new install.
+        self.assertIsNone(hive_value(system, "Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath"))
+        self.assertIsNone(hive_value(system, "Software\\Velquonet\\Velquonet", "LastRegisteredAppPath"))
+        self.assertIsNone(ini_value(read_ini(self.prefix.c("windows/win.ini")), "WZOV", "AppPath"))
         # The next setup here no longer finds the client's control (and the CD has no player).
-        self.assertIn("Flash Unavailable", self.traced())
+        self.assertIn("Flash Unavailable", self.traced("/s -? C:\\plain.ini"))
+        self.assertEqual(ini_value(read_ini(self.prefix.c("plain.ini")), "enter", "INSTALL_TYPE"), "A")
 
 
 if __name__ == "__main__":

@@ -117,6 +117,26 @@ std::string joinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+bool isInsideRelative(const std::string& relative) {
+    if (relative.empty() || relative.find(':') != std::string::npos || relative[0] == '\\' ||
+        relative[0] == '/')
+        return false;
+    std::string rest = relative;
+    std::replace(rest.begin(), rest.end(), '/', '\\');
+    for (std::size_t at = 0; at <= rest.size();) {
+        std::size_t end = rest.find('\\', at);
+        if (end == std::string::npos)
+            end = rest.size();
+        // The system drops a name's trailing dots and blanks: ". .", "..." and ".. " are ".."
+        // or "." to it. No file the engine installs is named so.
+        const std::string part = rest.substr(at, end - at);
+        if (!part.empty() && part.find_first_not_of(". ") == std::string::npos)
+            return false;
+        at = end + 1;
+    }
+    return true;
+}
+
 std::vector<std::string> foldersToCreate(const std::string& folder,
                                          const std::function<bool(const std::string&)>& isDirectory) {
     std::string path = normalizeFolder(folder);

@@ -68,6 +68,9 @@ bool isDriveRootedPath(const std::string& path);
 // backslashes dropped except the one of a drive root ("C:\").
 std::string normalizeFolder(const std::string& path);
 std::string joinPath(const std::string& folder, const std::string& name);
+// A path of the uninstall record: relative to the client folder and staying inside it (no
+// drive, no leading slash, no ".." part), whatever the record file says.
+bool isInsideRelative(const std::string& relative);
 // The directories to create, outermost first, so that `folder` exists; the drive root is
 // never among them.
 std::vector<std::string> foldersToCreate(const std::string& folder,

@@ -45,6 +45,9 @@ class Profile {
     void put(const char* section, const char* key, const std::string& value) const {
         WritePrivateProfileStringA(section, key, value.c_str(), path_.c_str());
     }
+    void remove(const char* section, const char* key) const {
+        WritePrivateProfileStringA(section, key, nullptr, path_.c_str());
+    }
     void put(const char* section, const char* key, unsigned long long value) const {
         put(section, key, std::to_string(value));
     }
@@ -262,6 +265,30 @@ std::string machineString(const char* keyPath, const char* name) {
         return {};
     return buffer;
 }
+
+void deleteMachineValue(const char* keyPath, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, name);
+    RegCloseKey(key);
+}
+
+// Where the client's folder is registered; "" when the system folder cannot be named.
+std::string winIniPath() {
+    char windows[MAX_PATH + 1] = {};
+    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? joinPath(std::string(windows, n), "win.ini") : std::string();
+}
+
+struct ClientPathValue {
+    const char* key;
+    const char* name;
+};
+constexpr ClientPathValue kClientPathValues[] = {
+    {"Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath"},
+    {"Software\\Velquonet\\Velquonet", "LastRegisteredAppPath"},
+};
 
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZOV";
 constexpr const char* kUninstaller = "uninst.exe";
@@ -635,17 +662,15 @@ void Engine::commit() {
 }
 
 void Engine::registerClient() const {
-    const auto setString = setMachineString;
-    setString("Software\\Velquonet\\Velquonet\\CurrentVersion", "Apppath", mainDir_);
-    setString("Software\\Velquonet\\Velquonet", "LastRegisteredAppPath", mainDir_);
+    for (const ClientPathValue& v : kClientPathValues)
+        setMachineString(v.key, v.name, mainDir_);
 
     // As an installed client has it: the next setup's start-up takes it for an upgrade.
-    char windows[MAX_PATH + 1] = {};
-    UINT n = GetWindowsDirectoryA(windows, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        Profile winIni(joinPath(std::string(windows, n), "win.ini"));
-        winIni.put(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath, mainDir_);
-        winIni.flush();
+    const std::string winIni = winIniPath();
+    if (!winIni.empty()) {
+        Profile profile(winIni);
+        profile.put(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath, mainDir_);
+        profile.flush();
     }
 
     // Empty keys: the client keeps its data in its own folder.
@@ -707,24 +732,6 @@ bool sameText(const std::string& a, const std::string& b) {
                           static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
-// A recorded path that stays inside the client folder.
-bool isInsideRelative(const std::string& relative) {
-    if (relative.empty() || relative.find(':') != std::string::npos || relative[0] == '\\' ||
-        relative[0] == '/')
-        return false;
-    std::string rest = relative;
-    std::replace(rest.begin(), rest.end(), '/', '\\');
-    for (std::size_t at = 0; at <= rest.size();) {
-        std::size_t end = rest.find('\\', at);
-        if (end == std::string::npos)
-            end = rest.size();
-        if (rest.compare(at, end - at, "..") == 0)
-            return false;
-        at = end + 1;
-    }
-    return true;
-}
-
 void pumpMessages() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
@@ -767,9 +774,22 @@ void removeClient(const std::string& folder) {
                 break;
     RemoveDirectoryA(folder.c_str());
 
-    // The list of programs forgets the client only when it was this one.
-    if (sameText(normalizeFolder(machineString(kUninstallKey, "InstallLocation")), folder))
+    // The list of programs forgets the client only when it was this one; so do the records of
+    // the client's folder, or the next setup would upgrade a client that is gone.
+    auto names = [&](const std::string& value) { return sameText(normalizeFolder(value), folder); };
+    if (names(machineString(kUninstallKey, "InstallLocation")))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
+    for (const ClientPathValue& v : kClientPathValues)
+        if (names(machineString(v.key, v.name)))
+            deleteMachineValue(v.key, v.name);
+    const std::string winIni = winIniPath();
+    if (!winIni.empty()) {
+        Profile profile(winIni);
+        if (names(profile.get(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath))) {
+            profile.remove(zov::names::kClientWinIniSection, zov::names::kClientWinIniAppPath);
+            profile.flush();
+        }
+    }
 }
 
 // `uninst.exe -uninstall "<client folder>"`. Started from inside the folder it removes, it

@@ -83,6 +83,16 @@ TEST(Paths, NormalizeAndJoin) {
     EXPECT_EQ(joinPath("", "wzov.exe"), "wzov.exe");
 }
 
+TEST(Paths, UninstallRecordStaysInsideTheClientFolder) {
+    EXPECT_TRUE(isInsideRelative("wzov.exe"));
+    EXPECT_TRUE(isInsideRelative("idb\\main.idx"));
+    EXPECT_TRUE(isInsideRelative("a/b..c/.d"));
+    for (const char* outside : {"", "..\\boot.ini", "idb\\..\\..\\x", "idb/../../x", "\\Windows\\x",
+                                "/x", "C:\\x", "C:x", "x:stream", "\\\\server\\share\\x", "idb\\...\\x",
+                                "idb\\.. \\x", ".\\x"})
+        EXPECT_FALSE(isInsideRelative(outside)) << outside;
+}
+
 TEST(FoldersToCreate, OutermostMissingFirstAndNeverTheRoot) {
     std::set<std::string> existing = {"C:\\A"};
     auto isDirectory = [&](const std::string& path) { return existing.count(path) != 0; };
