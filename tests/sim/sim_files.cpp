@@ -75,7 +75,8 @@ namespace {
 // backslash: what normalizePath answers unchanged. Most paths a run uses are already so,
 // and the simulated registry files look theirs up on every small read.
 bool alreadyNormal(const std::string& path) {
-    if (path.size() < 3 || path[1] != ':' || path[2] != '\\' || upper(path[0]) != path[0])
+    if (path.size() < 3 || path[1] != ':' || path[2] != '\\' || upper(path[0]) != path[0] ||
+        path.find('/') != std::string::npos)
         return false;
     if (path.size() == 3)
         return true;
@@ -87,9 +88,6 @@ bool alreadyNormal(const std::string& path) {
         const std::size_t length = end - start;
         if (length == 0 || (length == 1 && path[start] == '.') ||
             (length == 2 && path[start] == '.' && path[start + 1] == '.'))
-            return false;
-        if (std::find(path.begin() + static_cast<std::ptrdiff_t>(start), path.begin() + static_cast<std::ptrdiff_t>(end),
-                      '/') != path.begin() + static_cast<std::ptrdiff_t>(end))
             return false;
         start = end + 1;
     }

@@ -70,7 +70,7 @@ class SimFileSystem : public FileSystem {
     bool fileExists(const std::string& path) const;
     bool isHidden(const std::string& path) const;
     const File* file(const std::string& path) const;
-    File* file(const std::string& path); // changed in place, as a file written at an offset
+    File* file(const std::string& path);     // changed in place, as a file written at an offset
     File* fileByKey(const std::string& key); // by pathKey(path)
     // Every file, in key order (for dumps in failure messages).
     std::vector<std::string> allFiles() const;

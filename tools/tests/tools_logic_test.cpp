@@ -87,9 +87,9 @@ TEST(Paths, UninstallRecordStaysInsideTheClientFolder) {
     EXPECT_TRUE(isInsideRelative("wzov.exe"));
     EXPECT_TRUE(isInsideRelative("idb\\main.idx"));
     EXPECT_TRUE(isInsideRelative("a/b..c/.d"));
-    for (const char* outside : {"", "..\\boot.ini", "idb\\..\\..\\x", "idb/../../x", "\\Windows\\x",
-                                "/x", "C:\\x", "C:x", "x:stream", "\\\\server\\share\\x", "idb\\...\\x",
-                                "idb\\.. \\x", ".\\x"})
+    for (const char* outside :
+         {"", "..\\boot.ini", "idb\\..\\..\\x", "idb/../../x", "\\Windows\\x", "/x", "C:\\x", "C:x",
+          "x:stream", "\\\\server\\share\\x", "idb\\...\\x", "idb\\.. \\x", ".\\x"})
         EXPECT_FALSE(isInsideRelative(outside)) << outside;
 }
 
