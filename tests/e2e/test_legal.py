@@ -11,6 +11,7 @@ from harness import IDCANCEL, IDOK, PAGE, VK_RETURN, VK_TAB, InteractiveTestCase
 AGREE, CANCEL, PRINT, CONTINUE = 1077, 1030, 199, 1077
 CONSENT, MAIN_TEXT, DOCUMENT = 1080, 1078, 1081
 SAVE = 198
+WS_DISABLED = 0x08000000
 
 
 def summary_text():
@@ -54,6 +55,8 @@ class LegalAgreement(InteractiveTestCase):
         self.ui.click(self.page("resume"), IDCANCEL)
         self.ui.gone(PAGE["resume"])
         self.assertTrue(self.ui.present(PAGE["agreement"]))
+        # The question was the agreement's: the frame behind it still waits for it.
+        self.assertTrue(self.ui.style(self.ui.frame()) & WS_DISABLED, "the frame took input under the agreement")
         # Cancel, then Exit: the cancel summary.
         self.ui.click(agreement, CANCEL)
         self.ui.click(self.page("resume"), IDOK)

@@ -16,8 +16,23 @@ bool SkinnedDialog::create(HWND parent) {
     return hwnd_ != nullptr;
 }
 
+namespace {
+
+// A window that is disabled already waits for a dialog of ours (the agreement over the frame,
+// say). A question asked over it belongs to that dialog: closing the question then enables
+// the dialog again, not the window under it, which would take input while the dialog is up.
+HWND modalOwner(HWND owner) {
+    if (owner == nullptr || IsWindowEnabled(owner))
+        return owner;
+    HWND popup = GetLastActivePopup(owner);
+    return popup != nullptr && popup != owner && IsWindowVisible(popup) && IsWindowEnabled(popup) ? popup
+                                                                                                  : owner;
+}
+
+} // namespace
+
 INT_PTR SkinnedDialog::runModal(HWND owner) {
-    return DialogBoxParamA(look_.instance(), MAKEINTRESOURCEA(template_), owner, dialogProc,
+    return DialogBoxParamA(look_.instance(), MAKEINTRESOURCEA(template_), modalOwner(owner), dialogProc,
                            reinterpret_cast<LPARAM>(this));
 }
 
