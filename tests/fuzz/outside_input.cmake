@@ -35,8 +35,20 @@ foreach(target command_line cookies pipe comps_ini client_db_roundtrip registry_
     add_dependencies(fuzz_${target} fuzz_outside_input_seeds)
   endif()
 endforeach()
-# The movies on the CD, read by the movie control.
+# The movies on the CD, read by the movie control; seeded with the CD's own movies.
+find_program(ZOV_FUZZ_PYTHON NAMES python3)
+add_custom_command(OUTPUT ${ZOV_FUZZ_DIR}/movie.seeds.stamp
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${ZOV_FUZZ_DIR}/movie.seeds
+  COMMAND ${ZOV_FUZZ_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/movie_seeds.py ${ZOV_FUZZ_DIR}/movie.seeds
+  COMMAND ${CMAKE_COMMAND} -E touch ${ZOV_FUZZ_DIR}/movie.seeds.stamp
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/movie_seeds.py ${CMAKE_SOURCE_DIR}/scripts/make_movies.py
+  COMMENT "Writing the seed corpus of the movie fuzz target")
+add_custom_target(fuzz_movie_seeds ALL DEPENDS ${ZOV_FUZZ_DIR}/movie.seeds.stamp)
 zov_fuzz_target(movie
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/movie_fuzz.cpp ${CMAKE_SOURCE_DIR}/tools/common/movie_format.cpp
   DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz_input.h
+  SEEDS ${ZOV_FUZZ_DIR}/movie.seeds
   SECONDS 10)
+if(TARGET fuzz_movie)
+  add_dependencies(fuzz_movie fuzz_movie_seeds)
+endif()
