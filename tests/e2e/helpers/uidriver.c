@@ -355,14 +355,16 @@ static int run(int argc, char** argv, char* out, size_t size) {
         PostMessageW(target, WM_KEYDOWN, vk, 1 | (scan << 16));
         PostMessageW(target, WM_KEYUP, vk, 1 | (scan << 16) | (3u << 30));
         /* A person's next key comes after the page has handled this one, and the page may
-           post itself a message from the key-up (Tab on the welcome page): return once the
-           program's queue is empty again, so a following key never overtakes it. */
-        DWORD pid = 0;
-        GetWindowThreadProcessId(target, &pid);
-        HANDLE proc = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-        if (proc != NULL) {
-            WaitForInputIdle(proc, 5000);
-            CloseHandle(proc);
+           post itself a message from the key-up (Tab on the welcome page). Real keys are
+           input, which a thread takes only after its posted messages; these keys are posted
+           messages themselves, so a following one could overtake what the page posted.
+           Return once both are handled: the thread answers a sent message each time it looks
+           at its queue, and takes one posted message a look, so the third answer comes after
+           the key-up. (Waiting for input idle waits only once in a process's life.) */
+        for (int look = 0; look < 3; ++look) {
+            DWORD_PTR ignored = 0;
+            if (!SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored))
+                break;
         }
         return snprintf(out, size, "ok"), 0;
     }
