@@ -5,6 +5,7 @@
 #   scripts/fuzz.sh [minutes per target, default 5] [most inputs per target]
 #   ZOV_FUZZ_TARGETS="pipe cookies" scripts/fuzz.sh 1     # some targets only
 #   ZOV_FUZZ_BIN=/tmp/copy scripts/fuzz.sh 60 10000000    # copies of the targets (and seeds)
+#   ZOV_FUZZ_FLAGS=-max_len=1024 scripts/fuzz.sh 30       # more libFuzzer flags for each run
 #
 # The targets come from the native build (cmake --preset native && cmake --build --preset
 # native). Each keeps a corpus in build/fuzz-corpus/<target> that grows from run to run
@@ -50,6 +51,7 @@ for t in "${targets[@]}"; do
   seeds=$(seeds_of "$t")
   extra=()
   [ -n "$runs" ] && extra+=(-runs="$runs")
+  extra+=(${ZOV_FUZZ_FLAGS:-})
   start=$(date +%s.%N)
   nice -n 15 "$bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$crashes/" "${extra[@]}" "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) >"$log" 2>&1
