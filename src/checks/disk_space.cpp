@@ -23,6 +23,23 @@ char upper(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
+// The root whose free space a path's drive has: "X:\" of a drive path; of a network path
+// ("\\server\share\..."), its share with a trailing backslash, since "\\s" names nothing
+// and would read as a full disk (a TEMP on a share would fail every silent run).
+std::string spaceRoot(const std::string& path) {
+    if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+        const auto server = path.find('\\', 2);
+        if (server != std::string::npos && server > 2) {
+            const auto share = path.find('\\', server + 1);
+            if (share == std::string::npos)
+                return server + 1 < path.size() ? path + '\\' : path.substr(0, 3);
+            if (share > server + 1)
+                return path.substr(0, share + 1);
+        }
+    }
+    return path.substr(0, 3);
+}
+
 } // namespace
 
 std::uint32_t DiskSpace::kilobytes(std::uint64_t bytes) {
@@ -61,7 +78,7 @@ bool DiskSpace::isOld(std::uint64_t modified, std::uint64_t now) {
 
 std::uint32_t DiskSpace::freeKb(const std::string& path) {
     Trace& trace = run_.trace;
-    const std::string root = path.substr(0, 3);
+    const std::string root = spaceRoot(path);
     trace.printf("GUI: Trying newer disk space calculation ...");
     FreeSpaceEx newer = run_.m.checks.disk.freeSpaceEx(root);
     switch (newer.outcome) {
@@ -161,10 +178,17 @@ int DiskSpace::initialCheck(CheckDialogs& dialogs, CancelConfirmation& confirmat
         }
         run_.history.RecordEvent(125);
         if (run_.prompts.warning(run_.prompts.text(32))) {
+            // The dialog measures and cleans the drive that is short: the temporary folder's,
+            // which need not be the system drive (TEMP moved to a small or separate disk).
+            // Without a drive letter (a network folder) it falls back to the system drive.
             DiskFigures figures;
             const std::string system = m.system.systemDirectory();
-            figures.systemDrive = figures.installDrive = system.empty() ? '?' : system[0];
-            figures.availableSystem = figures.availableInstall = freeKb(system.substr(0, 3));
+            const bool tempHasLetter = temp.size() >= 3 &&
+                                       std::isalpha(static_cast<unsigned char>(temp[0])) && temp[1] == ':' &&
+                                       temp[2] == '\\';
+            const std::string& drive = tempHasLetter ? temp : system;
+            figures.systemDrive = figures.installDrive = drive.empty() ? '?' : drive[0];
+            figures.availableSystem = figures.availableInstall = freeKb(drive.substr(0, 3));
             figures.requiredSystem = figures.requiredInstall =
                 saturate32(static_cast<std::int64_t>(required) + kMargin);
             if (dialogs.diskCleanup(figures, true) == CheckDialogs::kCleanupContinue)

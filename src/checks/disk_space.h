@@ -31,7 +31,7 @@ class DiskSpace {
 
     explicit DiskSpace(RunContext& run) : run_(run) {}
 
-    // KB free on the drive of the path's first three characters; 0 when unmeasurable.
+    // KB free on the path's drive ("X:\" or a network share); 0 when unmeasurable.
     std::uint32_t freeKb(const std::string& path);
     bool driveReady(char letter);
 

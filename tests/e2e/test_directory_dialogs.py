@@ -1,9 +1,11 @@
 """The directory selection dialog and the disk dialogs as a person meets them: choosing a new
 folder (refused ones first: a folder of someone else's files, a CD drive without a disc), and
 the disk-space page after the engine found too little room, with its cleanup and change-drive
-dialogs. Screenshots go to <build>/artefacts/screenshots."""
+dialogs, and the cleanup dialog with Cancel when the temporary folder's drive is full at start.
+Screenshots go to <build>/artefacts/screenshots."""
 
 import os
+import subprocess
 import unittest
 
 from harness import CAPTION, IDCANCEL, IDOK, INSTALL_DIR, NEXT, PAGE, InteractiveTestCase
@@ -119,6 +121,47 @@ class DirectoryDialogs(InteractiveTestCase):
         events, _ = self.history_events()
         self.assertEqual((events.count(106), events.count(107), events.count(115)), (1, 1, 2), events)
 
+
+    def small_drive(self, letter, size):
+        """<letter>: a tmpfs of `size` (mount's notation); skips where this machine cannot
+        mount one. Returns its host path."""
+        root = os.path.join(self.prefix.work, "small-drive")
+        os.makedirs(root)
+        mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=" + size, "tmpfs", root], capture_output=True)
+        if mounted.returncode != 0:
+            self.skipTest("cannot mount a small drive here: %s" % mounted.stderr.decode().strip())
+        self.addCleanup(subprocess.run, ["umount", "-l", root])
+        os.symlink(root, os.path.join(self.prefix.path, "dosdevices", letter + ":"))
+        return root
+
+    def test_a_full_temporary_drive_at_start_ends_a_silent_run_and_offers_cleanup_with_cancel(self):
+        root = self.small_drive("t", "64k")
+        temp = {"TEMP": "T:\\", "TMP": "T:\\"}
+        self.engine_control(skip_install=1)
+        self.assertExit(self.setup_exe("/s", child_env=temp), 112)
+        self.assertEqual(self.engine_runs(), [])
+
+        run = self.setup_exe(child_env=temp, background=True)
+        self.assertTrue(self.ui.box_text(CAPTION).startswith("Your hard drive does not have enough free disk space"))
+        self.ui.box_click(CAPTION, IDOK)
+        cleanup = self.ui.wait(CLEANUP)
+        self.assertEqual(self.ui.state(cleanup, IDCANCEL)[:2], (True, True), "Cancel is offered in the checks")
+        # The dialog measures the drive that is short, not the roomy system drive.
+        self.assertEqual(self.ui.text(cleanup, 191), "You currently do not have enough disk space on drive T.")
+        self.screenshot("disk-cleanup-at-start")
+        # Cancel, then Resume: the drive is measured again, still full, and asked about again.
+        self.ui.click(cleanup, IDCANCEL)
+        self.ui.click(self.page("resume"), IDCANCEL)
+        self.ui.box_click(CAPTION, IDOK)
+        cleanup = self.ui.wait(CLEANUP)
+        # Room made meanwhile: Continue measures again and the run goes on.
+        subprocess.run(["mount", "-o", "remount,size=64m", root], check=True)
+        enough = "You now have enough disk space to install ZOV. Click 'Continue'."
+        self.assertTrue(self.ui.until(lambda: self.ui.text(cleanup, 191) == enough, timeout=10))
+        self.ui.click(cleanup, IDOK)
+        self.next_page("welcome", 1060)
+        self.assertExit(run.wait(), 0)
+        self.assertEqual(len(self.engine_runs()), 1)
 
 if __name__ == "__main__":
     unittest.main()

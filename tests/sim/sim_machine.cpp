@@ -18,9 +18,10 @@ constexpr std::uint32_t kDriveNoRootDir = 1;
 constexpr std::uint32_t kDriveFixed = 3;
 constexpr std::uint32_t kDriveCdrom = 5;
 
-// "c:" or "c:\whatever" -> "C:\".
+// "c:" or "c:\whatever" -> "C:\"; a network share's root is taken whole, as the caller
+// names it.
 std::string driveRoot(const std::string& path) {
-    std::string root = path.substr(0, 3);
+    std::string root = path.rfind("\\\\", 0) == 0 ? path : path.substr(0, 3);
     if (root.size() == 2 && root[1] == ':')
         root += '\\';
     for (char& c : root)

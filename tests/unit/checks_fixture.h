@@ -45,6 +45,7 @@ class ScriptedDialogs : public CheckDialogs {
     std::deque<int> cleanupAnswers; // empty: continue
     std::deque<int> pageAnswers;    // empty: Next
     int resumes = 0, summaries = 0, cleanups = 0, pages = 0;
+    DiskFigures cleanupFigures; // as the last cleanup dialog got them
     std::vector<DiskFigures> pageFigures;
     std::function<void()> onCleanup;
 
@@ -57,8 +58,9 @@ class ScriptedDialogs : public CheckDialogs {
         return answer;
     }
     void cancelSummary() override { ++summaries; }
-    int diskCleanup(DiskFigures&, bool) override {
+    int diskCleanup(DiskFigures& figures, bool) override {
         ++cleanups;
+        cleanupFigures = figures;
         if (onCleanup)
             onCleanup();
         if (cleanupAnswers.empty())

@@ -174,8 +174,28 @@ TEST_F(DiskSpaceTest, InitialCheckInteractiveCleansUpUntilThereIsRoom) {
     EXPECT_EQ(sim.windows.boxes[0].kind, BoxKind::Warning);
     EXPECT_EQ(sim.windows.boxes[0].text, text(32));
     EXPECT_EQ(dialogs.cleanups, 1);
+    EXPECT_EQ(dialogs.cleanupFigures.systemDrive, 'C');
+    EXPECT_EQ(dialogs.cleanupFigures.availableSystem, 1000u);
+    EXPECT_EQ(dialogs.cleanupFigures.requiredInstall, 1300);
     EXPECT_TRUE(recorded(125));
     EXPECT_FALSE(abort);
+
+    // A temporary folder on another drive: the dialog measures and cleans that drive, not
+    // the roomy system drive (which would tell the user there is enough space).
+    sim.system.temp = "T:\\Temp\\";
+    sim.system.freeSpace["T:\\"] = 20 * KB;
+    dialogs.onCleanup = [this] { sim.system.freeSpace["T:\\"] = 5000 * KB; };
+    EXPECT_EQ(disk.initialCheck(dialogs, confirmation), 0);
+    EXPECT_EQ(dialogs.cleanupFigures.systemDrive, 'T');
+    EXPECT_EQ(dialogs.cleanupFigures.installDrive, 'T');
+    EXPECT_EQ(dialogs.cleanupFigures.availableInstall, 20u);
+    // A network folder has no drive of its own to clean: the system drive is shown.
+    sim.system.temp = "\\\\server\\temp\\";
+    sim.system.freeSpace["\\\\SERVER\\TEMP\\"] = 0;
+    sim.system.freeSpace["C:\\"] = 10 * KB;
+    dialogs.onCleanup = [this] { sim.system.freeSpace["\\\\SERVER\\TEMP\\"] = 5000 * KB; };
+    EXPECT_EQ(disk.initialCheck(dialogs, confirmation), 0);
+    EXPECT_EQ(dialogs.cleanupFigures.systemDrive, 'C');
 }
 
 TEST_F(DiskSpaceTest, InitialCheckCancelAsksTheConfirmation) {
