@@ -40,6 +40,10 @@ BOOL CALLBACK abortProc(HDC, int) {
 }
 
 class GdiPrintJob final : public PrintJob {
+    // Word-wrapped; a word wider than the page (a row of dashes on a narrow card) is broken
+    // where it meets the margin, as an edit control breaks it, so no character is lost.
+    static constexpr UINT kTextFormat = DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS | DT_NOPREFIX;
+
   public:
     explicit GdiPrintJob(HDC dc) : dc_(dc) {
         // Arial of 12 points at the printer's resolution.
@@ -68,8 +72,7 @@ class GdiPrintJob final : public PrintJob {
     int lineHeight() override { return line_; }
     int textHeight(std::string_view text, int width) override {
         RECT r{0, 0, width, 0};
-        DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &r,
-                  DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+        DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &r, DT_CALCRECT | kTextFormat);
         return r.bottom - r.top;
     }
     void showPage(const std::string& status) override {
@@ -90,8 +93,7 @@ class GdiPrintJob final : public PrintJob {
     }
     void drawText(std::string_view text, int left, int top, int right, int bottom) override {
         RECT r{left, top, right, bottom};
-        DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &r,
-                  DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+        DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &r, kTextFormat);
     }
     bool endPage() override { return EndPage(dc_) > 0; }
     bool goOn() override { return abortProc(dc_, 0) != FALSE; }
