@@ -2,6 +2,7 @@
 
 #include "run/text.h"
 #include "run/dialogs.h"
+#include "run/paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -183,12 +184,9 @@ int DiskSpace::initialCheck(CheckDialogs& dialogs, CancelConfirmation& confirmat
             // Without a drive letter (a network folder) it falls back to the system drive.
             DiskFigures figures;
             const std::string system = m.system.systemDirectory();
-            const bool tempHasLetter = temp.size() >= 3 &&
-                                       std::isalpha(static_cast<unsigned char>(temp[0])) && temp[1] == ':' &&
-                                       temp[2] == '\\';
-            const std::string& drive = tempHasLetter ? temp : system;
+            const std::string& drive = startsAtDriveRoot(temp) ? temp : system;
             figures.systemDrive = figures.installDrive = drive.empty() ? '?' : drive[0];
-            figures.availableSystem = figures.availableInstall = freeKb(drive.substr(0, 3));
+            figures.availableSystem = figures.availableInstall = freeKb(drive);
             figures.requiredSystem = figures.requiredInstall =
                 saturate32(static_cast<std::int64_t>(required) + kMargin);
             if (dialogs.diskCleanup(figures, true) == CheckDialogs::kCleanupContinue)

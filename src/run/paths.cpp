@@ -2,9 +2,15 @@
 
 #include "run/text.h"
 
+#include <cctype>
 #include <optional>
 
 namespace zov {
+
+bool startsAtDriveRoot(const std::string& path) {
+    return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' &&
+           path[2] == '\\';
+}
 
 bool insideRecycleBin(Machine& m, const std::string& path) {
     DiskProbe& disk = m.checks.disk;

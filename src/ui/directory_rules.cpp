@@ -17,11 +17,6 @@ char upper(char c) {
     return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 }
 
-bool isDriveRoot(const std::string& p, std::size_t length) {
-    return p.size() >= length && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
-           p[2] == '\\';
-}
-
 std::string withoutTrailingBackslash(std::string path) {
     if (!path.empty() && path.back() == '\\')
         path.pop_back();
@@ -45,11 +40,11 @@ std::string DirectoryCheck::normalise(std::string path, char defaultDrive, bool&
         return {};
     for (std::size_t doubled; (doubled = path.find("\\\\")) != std::string::npos;)
         path.erase(doubled, 1);
-    if ((path.size() == 3 && isDriveRoot(path, 3)) || path == "\\")
+    if ((path.size() == 3 && startsAtDriveRoot(path)) || path == "\\")
         return {};
     // A name of exactly three characters is a bare name too: kept as it stands it would be a
     // folder relative to wherever the engine happens to run.
-    if (!isDriveRoot(path, 3)) {
+    if (!startsAtDriveRoot(path)) {
         const std::size_t start = path.find_first_not_of(":\\");
         path = std::string(1, upper(defaultDrive)) + ":\\" +
                (start == std::string::npos ? "" : path.substr(start));

@@ -121,7 +121,6 @@ class DirectoryDialogs(InteractiveTestCase):
         events, _ = self.history_events()
         self.assertEqual((events.count(106), events.count(107), events.count(115)), (1, 1, 2), events)
 
-
     def small_drive(self, letter, size):
         """<letter>: a tmpfs of `size` (mount's notation); skips where this machine cannot
         mount one. Returns its host path."""
@@ -162,6 +161,7 @@ class DirectoryDialogs(InteractiveTestCase):
         self.next_page("welcome", 1060)
         self.assertExit(run.wait(), 0)
         self.assertEqual(len(self.engine_runs()), 1)
+
 
 if __name__ == "__main__":
     unittest.main()
