@@ -27,7 +27,7 @@ zov_fuzz_target(client_db_roundtrip
   SECONDS 15)
 zov_fuzz_target(registry_roundtrip
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/registry_roundtrip_fuzz.cpp ${ZOV_FUZZ_REGISTRY_SOURCES}
-  DEPENDS ${headers}
+  DEPENDS ${headers} ${CMAKE_CURRENT_SOURCE_DIR}/memory_reg_file.h
   SEEDS ${ZOV_FUZZ_DIR}/registry_roundtrip.seeds
   SECONDS 15)
 foreach(target command_line cookies pipe comps_ini client_db_roundtrip registry_roundtrip)

@@ -13,6 +13,6 @@ add_custom_command(OUTPUT ${ZOV_REGISTRY_SEEDS}.stamp
 
 zov_fuzz_target(registry_file
   SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/registry_file_fuzz.cpp ${ZOV_REGISTRY_SOURCES}
-  DEPENDS ${ZOV_REGISTRY_SEEDS}.stamp
+  DEPENDS ${ZOV_REGISTRY_SEEDS}.stamp ${CMAKE_CURRENT_SOURCE_DIR}/memory_reg_file.h
   SEEDS ${ZOV_REGISTRY_SEEDS}
   SECONDS 45)

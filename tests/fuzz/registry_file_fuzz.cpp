@@ -2,59 +2,17 @@
 // walks every key in the three styles, reads every entry, then changes the file and runs
 // the version registry over it. No crash, no endless walk, and no write outside the file:
 // the in-memory file traps a write that starts past its end.
+#include "fuzz/memory_reg_file.h"
 #include "registry/reg_io.h"
 #include "registry/registry.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
 using namespace zov::reg;
+namespace fuzz = zov::fuzz;
 
 namespace {
-
-std::vector<unsigned char> gImage;
-int gFile; // the one open "file": its address is the handle
-
-constexpr std::size_t kHeaderArea = 128;
-constexpr std::size_t kMaxGrowth = 1 << 20;
-
-IoFile* openAny(const char*, IoStatus* status) {
-    *status = IoStatus::Ok;
-    return reinterpret_cast<IoFile*>(&gFile);
-}
-
-long readAt(IoFile*, std::uint32_t offset, void* data, std::uint32_t size) {
-    if (offset >= gImage.size())
-        return 0;
-    std::size_t n = std::min<std::size_t>(size, gImage.size() - offset);
-    std::memcpy(data, gImage.data() + offset, n);
-    return static_cast<long>(n);
-}
-
-bool writeAt(IoFile*, std::uint32_t offset, const void* data, std::uint32_t size) {
-    // Inside the file or at its end; a new file's header area counts as part of it.
-    if (offset > std::max(gImage.size(), kHeaderArea))
-        __builtin_trap();
-    if (static_cast<std::size_t>(offset) + size > gImage.size() + kMaxGrowth)
-        return false;
-    if (gImage.size() < offset + size)
-        gImage.resize(offset + size);
-    std::memcpy(gImage.data() + offset, data, size);
-    return true;
-}
-
-bool length(IoFile*, std::uint32_t* size) {
-    *size = static_cast<std::uint32_t>(gImage.size());
-    return true;
-}
-
-void closeFile(IoFile*) {}
-
-bool exists(const char*) {
-    return false;
-}
 
 bool hostWindowsFolder(char* buffer, std::size_t size) {
     const char folder[] = "C:\\Windows";
@@ -63,8 +21,6 @@ bool hostWindowsFolder(char* buffer, std::size_t size) {
     std::memcpy(buffer, folder, sizeof folder);
     return true;
 }
-
-const FileOps kMemoryOps = {openAny, openAny, readAt, writeAt, length, closeFile, exists};
 
 void readEntries(HREG h, RKEY key) {
     REGENUM state = 0;
@@ -158,8 +114,8 @@ void versionRegistry() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    gImage.assign(data, data + size);
-    setFileOps(&kMemoryOps);
+    fuzz::MemoryRegFile::image.assign(data, data + size);
+    setFileOps(&fuzz::MemoryRegFile::ops);
     setWindowsFolderSource(&hostWindowsFolder);
     HREG h = nullptr;
     if (NR_RegOpen("fuzz.reg", &h) == kOk) {

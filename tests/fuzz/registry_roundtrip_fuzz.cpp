@@ -6,6 +6,7 @@
 // the limits. Every call must answer what the model says, and the reopened file must hold
 // exactly the model's keys and entries.
 #include "fuzz/fuzz_input.h"
+#include "fuzz/memory_reg_file.h"
 #include "registry/reg_io.h"
 #include "registry/registry.h"
 
@@ -23,40 +24,11 @@ namespace fuzz = zov::fuzz;
 
 namespace {
 
-// --- the file, in memory --------------------------------------------------------------
+// --- the host --------------------------------------------------------------------------
 
-std::vector<unsigned char> gImage;
-int gFile;
-
-IoFile* openAny(const char*, IoStatus* status) {
-    *status = IoStatus::Ok;
-    return reinterpret_cast<IoFile*>(&gFile);
-}
-long readAt(IoFile*, std::uint32_t offset, void* data, std::uint32_t size) {
-    if (offset >= gImage.size())
-        return 0;
-    std::size_t n = std::min<std::size_t>(size, gImage.size() - offset);
-    std::memcpy(data, gImage.data() + offset, n);
-    return static_cast<long>(n);
-}
-bool writeAt(IoFile*, std::uint32_t offset, const void* data, std::uint32_t size) {
-    if (gImage.size() < static_cast<std::size_t>(offset) + size)
-        gImage.resize(static_cast<std::size_t>(offset) + size);
-    std::memcpy(gImage.data() + offset, data, size);
-    return true;
-}
-bool length(IoFile*, std::uint32_t* size) {
-    *size = static_cast<std::uint32_t>(gImage.size());
-    return true;
-}
-void closeFile(IoFile*) {}
-bool exists(const char*) {
-    return !gImage.empty();
-}
 bool noWindowsFolder(char*, std::size_t) {
     return false;
 }
-const FileOps kMemoryOps = {openAny, openAny, readAt, writeAt, length, closeFile, exists};
 
 // --- the model -------------------------------------------------------------------------
 
@@ -269,8 +241,8 @@ void apply(HREG& h, Model& model, fuzz::Input& in) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    gImage.clear();
-    setFileOps(&kMemoryOps);
+    fuzz::MemoryRegFile::image.clear();
+    setFileOps(&fuzz::MemoryRegFile::ops);
     setWindowsFolderSource(&noWindowsFolder);
     fuzz::Input in(data, size);
     Model model;
