@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make python3
   googletest libgtest-dev libgmock-dev clang-format
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
+  g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32 binutils-mingw-w64
   wine wine64 xvfb xdotool imagemagick
   python3-pil fonts-liberation2
   cups printer-driver-cups-pdf poppler-utils

@@ -88,6 +88,9 @@ void InstallerApp::restartExit(std::uint32_t code) {
 }
 
 void InstallerApp::exitProcess(std::uint32_t code) {
+    // An exit that skipped the finish routine's record (one started again from inside it)
+    // still closes the history; after the routine's own Finish this does nothing.
+    history_.Finish(false);
     machine_.shell.settle(); // the association notice may still be under way
     if (trace_.on()) {
         trace_.printf("Exiting, %ld", static_cast<long>(static_cast<std::int32_t>(code)));
@@ -172,7 +175,9 @@ void InstallerApp::launchClient(const std::string& program) {
     std::uint32_t error = 0; // of the failed start, taken before any trace line
     if (os_.vista()) {
         trace_.printf("OS : Vista ");
-        if (StartService(machine_.services, machine_.clock, trace_, "ZOV ACS")) {
+        if (!StartService(machine_.services, machine_.clock, trace_, "ZOV ACS")) {
+            error = machine_.services.lastFailure();
+        } else {
             auto outcome = machine_.processes.startAsStandardUser(what, true, client);
             error = machine_.system.lastError();
             if (outcome != Processes::StandardUserStart::NoCreateProcessAsUser)

@@ -110,8 +110,10 @@ bool InstallerApp::engineRunLoop() {
     for (;;) {
         history_.RecordEvent(115);
         if (!busyShown_) {
+            // Shown again after the disk-space page: the next run's progress replaces it.
             machine_.windows.sendMessage(session_.frame, msg::ShowBusy, 0, 2);
             busyShown_ = true;
+            frameLogic_->setBusyBeforeEngine(true);
         }
         settings_.write(session_);
         // The removal after the last run deleted the progress module: write it again.
@@ -153,6 +155,10 @@ bool InstallerApp::engineRunLoop() {
             return true;
         }
         case EngineResult::Cancel:
+            // Exit on the checkpoint's disk-space page stopped the engine after its own
+            // confirmation, which already recorded the cancel and showed the summary.
+            if (abort_)
+                break;
             history_.RecordEvent(134);
             dialogs_->cancelSummary();
             break;

@@ -179,16 +179,20 @@ int DiskSpace::initialCheck(CheckDialogs& dialogs, CancelConfirmation& confirmat
         }
         run_.history.RecordEvent(125);
         if (run_.prompts.warning(run_.prompts.text(32))) {
+            // A network folder has no drive the dialog could measure or clean (another
+            // drive's figures would call the space enough while this loop still finds it
+            // short): OK there means the user freed space elsewhere, so measure again.
+            if (!startsAtDriveRoot(temp))
+                continue;
             // The dialog measures and cleans the drive that is short: the temporary folder's,
             // which need not be the system drive (TEMP moved to a small or separate disk).
-            // Without a drive letter (a network folder) it falls back to the system drive.
+            // With one letter for both drives the dialog wants the sum of the two
+            // requirements, so the whole need is put on one of them.
             DiskFigures figures;
-            const std::string system = m.system.systemDirectory();
-            const std::string& drive = startsAtDriveRoot(temp) ? temp : system;
-            figures.systemDrive = figures.installDrive = drive.empty() ? '?' : drive[0];
-            figures.availableSystem = figures.availableInstall = freeKb(drive);
-            figures.requiredSystem = figures.requiredInstall =
-                saturate32(static_cast<std::int64_t>(required) + kMargin);
+            figures.systemDrive = figures.installDrive = temp[0];
+            figures.availableSystem = figures.availableInstall = freeKb(temp);
+            figures.requiredSystem = saturate32(static_cast<std::int64_t>(required) + kMargin);
+            figures.requiredInstall = 0;
             if (dialogs.diskCleanup(figures, true) == CheckDialogs::kCleanupContinue)
                 continue;
         }

@@ -243,6 +243,9 @@ class ServiceControl {
     virtual std::uint32_t start() = 0;
     virtual std::optional<ServiceStatus> query() = 0;
     virtual void closeService() = 0;
+    // The system error of the last call above that failed (taken before any close), for the
+    // trace of a start that could not be made; 0 when none failed.
+    virtual std::uint32_t lastFailure() = 0;
 };
 
 // The wire to the trace viewer.

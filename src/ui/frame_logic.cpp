@@ -242,7 +242,8 @@ void FrameLogic::onShowProgress(std::uintptr_t wParam, std::intptr_t lParam) {
             }
         } else if (wParam == 1) {
             trace.printf("GUI: Showing sec progress, %d", static_cast<int>(lParam));
-            view_.showProgress(false);
+            // Shown where it is: with the movie drawing the bars it stays out of sight.
+            view_.showProgress(view_.useFlashProgress());
             progressShown_ = true;
             secondaryShown_ = lParam != 0;
             view_.showSecondary(secondaryShown_);

@@ -18,8 +18,17 @@ class SilentInstall(SetupTestCase):
     def test_installs_the_payload_and_leaves_a_clean_machine(self):
         round_trips = os.path.join(self.prefix.work, "round-trips.txt")
         self.engine_control(roundtrips=windows_path(round_trips))
+        # The clean-up removes the temporary "GL*.TMP" files, never a folder of that name.
+        os.makedirs(os.path.join(self.prefix.temp_dir, "GLkeep.TMP"), exist_ok=True)
+        kept = os.path.join(self.prefix.temp_dir, "GLkeep.TMP", "mine.txt")
+        with open(kept, "w") as f:
+            f.write("mine")
+        with open(os.path.join(self.prefix.temp_dir, "GL1.TMP"), "w") as f:
+            f.write("scratch")
         result = self.setup_exe("/s")
         self.assertExit(result, 0)
+        self.assertTrue(os.path.isfile(kept), "a folder named like the scratch files was deleted")
+        self.assertFalse(os.path.exists(os.path.join(self.prefix.temp_dir, "GL1.TMP")), "scratch file left")
 
         # The engine waits for the answer to each progress report. A setup that looked at its
         # messages only every 50 ms would make each report of a burst wait about that long.

@@ -300,6 +300,8 @@ bool SimWindowSystem::postMessage(WindowHandle target, std::uint32_t message, st
 
 BoxAnswer SimWindowSystem::messageBox(BoxKind kind, const std::string& text, const std::string& caption) {
     boxes.push_back({kind, text, caption});
+    if (onBox)
+        onBox(text);
     if (!boxAnswers.empty()) {
         BoxAnswer answer = boxAnswers.front();
         boxAnswers.pop_front();
@@ -508,16 +510,22 @@ bool SimShell::deletePattern(const std::string& pattern) {
 
 bool SimServiceControl::openManager() {
     ++managerOpenCalls;
+    if (!managerOpens)
+        failure = 5; // access denied
     return managerOpens;
 }
 
 bool SimServiceControl::openService(const std::string& name) {
     openedServices.push_back(name);
+    if (!serviceOpens)
+        failure = 1060; // no such service
     return serviceOpens;
 }
 
 std::uint32_t SimServiceControl::start() {
     ++startCalls;
+    if (startError != 0)
+        failure = startError;
     return startError;
 }
 

@@ -156,6 +156,7 @@ class SimWindowSystem : public WindowSystem {
     // notice Ok, question Yes, error (Retry/Cancel) Cancel, warning (OK/Cancel) Ok -- so
     // an unscripted Retry loop cannot spin for ever.
     std::deque<BoxAnswer> boxAnswers;
+    std::function<void(const std::string& text)> onBox; // while the box is up
 
     WindowHandle addWindow(const std::string& windowClass, const std::string& title, Handler handler = {});
     bool removeWindow(WindowHandle window);
@@ -328,6 +329,8 @@ class SimServiceControl : public ServiceControl {
     std::uint32_t start() override;
     std::optional<ServiceStatus> query() override;
     void closeService() override { ++closeCalls; }
+    std::uint32_t lastFailure() override { return failure; }
+    std::uint32_t failure = 0;
 };
 
 class SimTraceTransport : public TraceTransport {

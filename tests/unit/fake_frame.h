@@ -41,7 +41,10 @@ class FakeFrame : public FrameHost {
     void shutdownFramework() override {}
     bool hasProgress() override { return progress; }
     void createProgress() override { progress = true; }
-    void showProgress(bool) override { progressVisible = true; }
+    void showProgress(bool outOfSight) override {
+        progressVisible = true;
+        progressOutOfSight = outOfSight;
+    }
     bool progressHidden() override { return progress && !progressVisible; }
     void destroyProgress() override { progress = progressVisible = false; }
     void setMainProgress(int p) override { mainPercent = p; }
@@ -84,7 +87,7 @@ class FakeFrame : public FrameHost {
     void playMovie() override { ++moviePlays; }
     void pauseMovie() override {}
     void resumeMovie() override {}
-    bool useFlashProgress() override { return false; }
+    bool useFlashProgress() override { return flashProgress; }
     void setMovieLoop(bool) override {}
     void setMovieVariable(const std::string&, const std::string&) override {}
     void saveMovie() override {}
@@ -97,6 +100,8 @@ class FakeFrame : public FrameHost {
     int moviePlays = 0;
     std::uint32_t movieVersion = 0;
     bool flash = false;
+    bool flashProgress = false;      // media.ini's use_flash_progress
+    bool progressOutOfSight = false; // as last shown
     std::vector<std::string> movieClasses, movieSections;
     MovieMedia movieMedia;
 };

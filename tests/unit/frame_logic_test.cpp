@@ -1,5 +1,4 @@
 // The frame's message protocol with the engine, its progress module and a coordinator.
-#include "unit/checks_fixture.h"
 #include "sim/sim_machine.h"
 #include "ui/frame_logic.h"
 #include "protocol/contract.h"
@@ -71,6 +70,16 @@ TEST_F(Frame, SecondaryBarComesWithItsUpdatesAndGoesWithTheMain) {
     send(msg::UpdateProgress, 0, 40);
     EXPECT_FALSE(view.secondary);
     EXPECT_EQ(logic.mainPercent(), 40);
+}
+
+TEST_F(Frame, WithTheMovieDrawingTheBarsTheDialogStaysOutOfSight) {
+    view.flashProgress = true;
+    send(msg::InitProgress);
+    send(msg::ShowProgress, 0);
+    EXPECT_TRUE(view.progressOutOfSight);
+    send(msg::ShowProgress, 1, 1);
+    EXPECT_TRUE(view.progressOutOfSight) << "the secondary bar does not bring it back";
+    EXPECT_TRUE(view.secondary);
 }
 
 TEST_F(Frame, FeatureLinesGrowWithTheProgress) {

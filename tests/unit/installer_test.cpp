@@ -182,6 +182,12 @@ TEST_F(InstallerRun, InteractiveSuccessLaunchesTheClientMaximisedByItsQuotedPath
         EXPECT_TRUE(sim.processes.starts[1].showMaximized);
         EXPECT_TRUE(frame.visible);
     }
+    // Without the companion service nothing is started, and the trace says why.
+    sim.services.serviceOpens = false;
+    sim.traceWire.monitor = 0x777;
+    EXPECT_EQ(run(""), 0u);
+    EXPECT_EQ(sim.processes.starts.size(), 3u);
+    EXPECT_TRUE(traced("Last Error: 1060-"));
 }
 
 TEST_F(InstallerRun, InteractiveRestartRequestRestartsWithoutLaunch) {
@@ -193,6 +199,20 @@ TEST_F(InstallerRun, InteractiveRestartRequestRestartsWithoutLaunch) {
     ASSERT_FALSE(sim.windows.boxes.empty());
     EXPECT_EQ(sim.windows.boxes.back().text, "Windows must be restarted to complete the installation.");
     EXPECT_EQ(history("pe"), "3010");
+}
+
+TEST_F(InstallerRun, ClosingTheFrameUnderTheRestartNoticeStillEndsTheHistory) {
+    engineRestart = "Y";
+    sim.windows.onBox = [this](const std::string& text) {
+        if (text != "Windows must be restarted to complete the installation.")
+            return;
+        sim.windows.onBox = nullptr;
+        sim.windows.boxAnswers = {BoxAnswer::No}; // Exit Setup, asked over the notice
+        app->frameLogic().onClose();
+    };
+    EXPECT_EQ(run(""), 1602u);
+    EXPECT_EQ(history("ed"), "0");
+    EXPECT_NE(history("ut2"), "<absent>");
 }
 
 TEST_F(InstallerRun, LowerCaseRestartValueDoesNotRestart) {

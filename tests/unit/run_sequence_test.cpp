@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace zov;
@@ -31,6 +32,7 @@ class RunSequenceTest : public InstallerFixture {
     std::deque<std::string> results; // one per engine run; the last one repeats
     std::vector<bool> settingsAtStart;
     std::vector<bool> moduleAtStart; // the progress module, which the engine loads
+    std::function<void(SimMachine&, WindowHandle frame)> whileCopying;
 
     void SetUp() override {
         InstallerFixture::SetUp();
@@ -42,6 +44,9 @@ class RunSequenceTest : public InstallerFixture {
                 std::string ini = s.tempFile("install.ini");
                 settingsAtStart.push_back(!s.profile.readString(ini, "enter", "MAINDIR", "", 260).empty());
                 moduleAtStart.push_back(s.files.fileExists(s.tempFile("progupd.dll")));
+                if (whileCopying)
+                    whileCopying(s, static_cast<WindowHandle>(std::stoll(
+                                        s.profile.readString(ini, "enter", "FRAMEHWND", "0", 32))));
                 std::string rc = results.empty() ? "0" : results.front();
                 if (results.size() > 1)
                     results.pop_front();
@@ -130,7 +135,15 @@ TEST_F(RunSequenceTest, EveryResultOnTheWizardPath) {
 TEST_F(RunSequenceTest, DiskSpaceErrorThenNextRunsTheEngineAgain) {
     results = {"2", "0"};
     sim.profile.writeString(sim.tempFile("install.ini"), "install sizes", "base", "1");
+    std::vector<bool> busyHiddenByProgress;
+    whileCopying = [&](SimMachine& s, WindowHandle frame) {
+        const std::size_t before = s.windows.messagesOf(msg::HideBusy).size();
+        s.windows.sendMessage(frame, msg::ShowProgress, 0, 0);
+        busyHiddenByProgress.push_back(s.windows.messagesOf(msg::HideBusy).size() > before);
+    };
     EXPECT_EQ(run("-t"), 0u);
+    EXPECT_EQ(busyHiddenByProgress, (std::vector<bool>{true, true}))
+        << "the progress replaces the busy display";
     EXPECT_EQ(engineRuns(), 2);
     EXPECT_EQ(dialogs.pages, 1);
     EXPECT_EQ(settingsAtStart, (std::vector<bool>{true, true})) << "install.ini written afresh for each run";
@@ -179,6 +192,19 @@ TEST_F(RunSequenceTest, DiskSpaceErrorExitAfterTheConfirmation) {
     EXPECT_EQ(dialogs.pages, 2) << "Resume shows the page again";
     EXPECT_EQ(dialogs.summaries, 1);
     EXPECT_TRUE(app->abortFlag());
+}
+
+TEST_F(RunSequenceTest, ExitOnTheCheckpointDiskSpacePageShowsOneSummary) {
+    dialogs.pageAnswers = {CheckDialogs::kPageCancel};
+    dialogs.resumeAnswers = {false};
+    whileCopying = [this](SimMachine& s, WindowHandle frame) {
+        // The engine stops when the frame answers with its own handle, and says so.
+        if (s.windows.sendMessage(frame, msg::DiskSpaceFail, 0, 0) == static_cast<std::intptr_t>(frame))
+            results = {"3"};
+    };
+    EXPECT_EQ(run("-t"), 1602u);
+    EXPECT_EQ(dialogs.summaries, 1);
+    EXPECT_EQ(eventCount(134), 1);
 }
 
 TEST_F(RunSequenceTest, DiskSpaceErrorInAnUnattendedRunShowsNoPage) {

@@ -2,6 +2,7 @@
 // results; tools/testkit/run_wine_tests.sh runs it with its output sent to a file.
 //   port_test.exe [<folder>] [<names of the groups to run>]
 #include "platform/win32/win32_machine.h"
+#include "platform/win32/win32_util.h"
 #include "res/resource.h"
 #include "res/strings.h"
 
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace zov;
@@ -253,7 +253,7 @@ static LRESULT CALLBACK testProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
 
 // Presses a button of the first message box titled caption that shows up.
 static void pressLater(const char* caption, WPARAM command) {
-    std::thread([caption, command] {
+    HANDLE presser = win32::startWorker([caption, command] {
         for (int i = 0; i < 100; ++i) {
             HWND box = FindWindowA("#32770", caption);
             if (box) {
@@ -262,7 +262,9 @@ static void pressLater(const char* caption, WPARAM command) {
             }
             Sleep(50);
         }
-    }).detach();
+    });
+    if (presser != nullptr)
+        CloseHandle(presser);
 }
 
 static void testWindows(win32::Win32Machine& wm, Machine& m) {
@@ -620,7 +622,7 @@ static void testTrace(Machine& m) {
     Monitor mon;
     gMonitor = &mon;
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread viewer([&] {
+    HANDLE viewer = win32::startWorker([&] {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = monitorProc;
         wc.hInstance = GetModuleHandleA(nullptr);
@@ -682,7 +684,8 @@ static void testTrace(Machine& m) {
     // A viewer that has gone: fails silently.
     mon.quit = true;
     PostMessageA(mon.window, WM_CLOSE, 0, 0);
-    viewer.join();
+    WaitForSingleObject(viewer, INFINITE);
+    CloseHandle(viewer);
     t0 = GetTickCount();
     SetLastError(ERROR_ACCESS_DENIED);
     CHECK(m.traceWire.send(monitor, sender, "after close"));

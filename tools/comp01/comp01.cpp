@@ -257,13 +257,19 @@ void setMachineString(const char* keyPath, const char* name, const std::string& 
     RegCloseKey(key);
 }
 
+// (RegQueryValueExA rather than RegGetValueA, which systems before Vista lack.)
 std::string machineString(const char* keyPath, const char* name) {
-    char buffer[MAX_PATH + 1] = {};
-    DWORD size = MAX_PATH;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, keyPath, name, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
-        ERROR_SUCCESS)
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return {};
-    return buffer;
+    char buffer[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH; // one byte short: a value stored without its NUL still ends in one
+    DWORD type = 0;
+    const LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return {};
+    return std::string(buffer, strnlen(buffer, MAX_PATH));
 }
 
 void deleteMachineValue(const char* keyPath, const char* name) {

@@ -357,7 +357,11 @@ Installer installer;
 // Another thread takes the C runtime's heap and keeps it, as a corrupted heap would be lost
 // to the filter: anything that allocates from now on waits for ever.
 DWORD WINAPI holdRuntimeHeap(LPVOID taken) {
-    HeapLock(reinterpret_cast<HANDLE>(_get_heap_handle()));
+    // Looked up: older runtimes lack the function (their heap is then the process's).
+    using HeapHandleFn = intptr_t(__cdecl*)();
+    auto heapHandle = reinterpret_cast<HeapHandleFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("msvcrt.dll"), "_get_heap_handle")));
+    HeapLock(heapHandle != nullptr ? reinterpret_cast<HANDLE>(heapHandle()) : GetProcessHeap());
     SetEvent(static_cast<HANDLE>(taken));
     Sleep(INFINITE);
     return 0;

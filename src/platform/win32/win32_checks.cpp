@@ -19,7 +19,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 namespace zov::win32 {
 namespace {
@@ -157,9 +156,7 @@ struct SessionFunctions {
 
 // Loaded once for the process and kept; every function must be there, or none counts.
 const SessionFunctions& sessionFunctions() {
-    static SessionFunctions functions;
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static const SessionFunctions functions = [] {
         HMODULE wts = loadSystemLibrary("wtsapi32.dll");
         HMODULE kernel = GetModuleHandleA("kernel32.dll");
         HMODULE net = loadSystemLibrary("netapi32.dll");
@@ -180,8 +177,8 @@ const SessionFunctions& sessionFunctions() {
         f.complete = f.registerNotification && f.unregisterNotification && f.queryW && f.freeMemory &&
                      f.enumerateProcesses && f.sendMessage && f.queryA && f.processIdToSessionId &&
                      f.activeConsole && f.netUserGetInfo && f.netApiBufferFree && f.lookupAccountSid;
-        functions = f;
-    });
+        return f;
+    }();
     return functions;
 }
 
@@ -244,7 +241,7 @@ struct ServerContext {
     std::size_t maxRequest = 0;
     PipePort::Answer answer;
     // The connections alive, oldest first.
-    std::mutex lock;
+    CriticalSection lock;
     std::list<Connection*> live;
 };
 
@@ -302,7 +299,7 @@ DWORD WINAPI connectionThread(LPVOID parameter) {
             break;
     }
     {
-        std::lock_guard<std::mutex> hold(server.lock);
+        CriticalSection::Hold hold(server.lock);
         server.live.remove(connection.get());
     }
     // No flush: every way out of the loop means the peer has gone, stopped reading, or had
@@ -321,7 +318,7 @@ bool serve(const std::shared_ptr<ServerContext>& server, HANDLE pipe) {
     connection->server = server;
     connection->cut = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (connection->cut != nullptr) {
-        std::lock_guard<std::mutex> hold(server->lock);
+        CriticalSection::Hold hold(server->lock);
         if (server->live.size() >= kMaxConnections)
             cutOldestConnection(*server);
         server->live.push_back(connection.get());

@@ -10,7 +10,6 @@
 #include <winsvc.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace zov::win32 {
@@ -149,7 +148,7 @@ class Win32Shell final : public Shell {
   private:
     // Saving a link and the association notice can take tens of milliseconds each (Wine
     // starts a helper program for both); they run beside the UI thread.
-    std::vector<std::thread> background_;
+    std::vector<HANDLE> background_;
 };
 
 class Win32Power final : public Power {
@@ -166,6 +165,7 @@ class Win32ServiceControl final : public ServiceControl {
     std::uint32_t start() override;
     std::optional<ServiceStatus> query() override;
     void closeService() override;
+    std::uint32_t lastFailure() override { return failure_; }
 
   private:
     using OpenSCManagerFn = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
@@ -184,6 +184,8 @@ class Win32ServiceControl final : public ServiceControl {
     CloseServiceHandleFn closeServiceHandle_ = nullptr;
     SC_HANDLE manager_ = nullptr;
     SC_HANDLE service_ = nullptr;
+    DWORD failure_ = 0;
+    bool fail(); // records the last error (never 0) and answers false
 };
 
 // win32_trace.cpp

@@ -106,8 +106,9 @@ bool Win32Shell::createShortcut(const std::string& link, const std::string& targ
 void Win32Shell::startShortcut(const std::string& link, const std::string& target,
                                const std::string& description) {
     // The worker enters an apartment of its own (ComScope) for the shell link object.
-    background_.emplace_back(
-        [this, link, target, description] { createShortcut(link, target, description); });
+    if (HANDLE worker =
+            startWorker([this, link, target, description] { createShortcut(link, target, description); }))
+        background_.push_back(worker);
 }
 
 std::optional<std::string> Win32Shell::shortcutTarget(const std::string& link) {
@@ -133,12 +134,20 @@ std::optional<std::string> Win32Shell::shortcutTarget(const std::string& link) {
 bool Win32Shell::deletePattern(const std::string& pattern) {
     if (pattern.empty())
         return false;
-    // The shell's file operation is slow to start; when nothing matches it has nothing to do.
+    // The shell's file operation is slow to start; when no file matches it has nothing to do.
+    // Folders never count: the temporary folder is anyone's to write in, and an elevated
+    // run must not delete a folder (or what a planted link points to) because of its name.
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern.c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return true;
+    bool anyFile = false;
+    do
+        anyFile = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    while (!anyFile && FindNextFileA(search, &found));
     FindClose(search);
+    if (!anyFile)
+        return true;
     // The source is a list of names ended by an empty one: one pattern, two NULs.
     std::string from = pattern;
     from.push_back('\0');
@@ -150,17 +159,21 @@ bool Win32Shell::deletePattern(const std::string& pattern) {
     operation.pFrom = from.c_str();
     // No undo (nothing goes to the recycle bin). No error box either: with no owner window
     // it would stop a silent run until someone answered it.
-    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_FILESONLY;
     return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
 }
 
 void Win32Shell::notifyAssociationsChanged() {
-    background_.emplace_back([] { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); });
+    if (HANDLE worker =
+            startWorker([] { SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr); }))
+        background_.push_back(worker);
 }
 
 void Win32Shell::settle() {
-    for (std::thread& worker : background_)
-        worker.join();
+    for (HANDLE worker : background_) {
+        WaitForSingleObject(worker, INFINITE);
+        CloseHandle(worker);
+    }
     background_.clear();
 }
 
@@ -233,10 +246,21 @@ void Win32ServiceControl::load() {
     closeServiceHandle_ = procAddress<CloseServiceHandleFn>(library, "CloseServiceHandle");
 }
 
+bool Win32ServiceControl::fail() {
+    failure_ = GetLastError();
+    // A failure must never read as success (0).
+    if (failure_ == 0)
+        failure_ = ERROR_GEN_FAILURE;
+    return false;
+}
+
 bool Win32ServiceControl::available() {
     load();
-    return openSCManager_ != nullptr && openService_ != nullptr && startService_ != nullptr &&
-           queryServiceStatusEx_ != nullptr && closeServiceHandle_ != nullptr;
+    const bool found = openSCManager_ != nullptr && openService_ != nullptr && startService_ != nullptr &&
+                       queryServiceStatusEx_ != nullptr && closeServiceHandle_ != nullptr;
+    if (!found)
+        failure_ = ERROR_PROC_NOT_FOUND;
+    return found;
 }
 
 bool Win32ServiceControl::openManager() {
@@ -244,25 +268,26 @@ bool Win32ServiceControl::openManager() {
         return false;
     if (manager_ == nullptr)
         manager_ = openSCManager_(nullptr, nullptr, 0xF003F); // SC_MANAGER_ALL_ACCESS
-    return manager_ != nullptr;
+    return manager_ != nullptr || fail();
 }
 
 bool Win32ServiceControl::openService(const std::string& name) {
-    if (manager_ == nullptr)
+    if (manager_ == nullptr) {
+        failure_ = ERROR_INVALID_HANDLE;
         return false;
+    }
     closeService();
     service_ = openService_(manager_, name.c_str(), 0xF01FF); // SERVICE_ALL_ACCESS
-    return service_ != nullptr;
+    return service_ != nullptr || fail();
 }
 
 std::uint32_t Win32ServiceControl::start() {
     if (service_ == nullptr)
-        return ERROR_INVALID_HANDLE;
+        return failure_ = ERROR_INVALID_HANDLE;
     if (startService_(service_, 0, nullptr))
         return 0;
-    DWORD error = GetLastError();
-    // A failure must never read as success (0).
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    fail();
+    return failure_;
 }
 
 std::optional<ServiceStatus> Win32ServiceControl::query() {
@@ -272,8 +297,10 @@ std::optional<ServiceStatus> Win32ServiceControl::query() {
     std::memset(&status, 0, sizeof status);
     DWORD needed = 0;
     if (!queryServiceStatusEx_(service_, SC_STATUS_PROCESS_INFO, reinterpret_cast<LPBYTE>(&status),
-                               sizeof status, &needed))
+                               sizeof status, &needed)) {
+        fail();
         return std::nullopt;
+    }
     ServiceStatus result;
     result.state = status.dwCurrentState;
     result.checkPoint = status.dwCheckPoint;

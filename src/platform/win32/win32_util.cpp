@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace zov::win32 {
 namespace {
@@ -156,6 +157,27 @@ std::uint64_t unixSecondsOf(const FILETIME& time) {
     constexpr std::uint64_t kEpoch = 116444736000000000ull; // 1970-01-01 in 100 ns units since 1601
     std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
     return ticks < kEpoch ? 0 : (ticks - kEpoch) / 10000000ull;
+}
+
+namespace {
+
+DWORD WINAPI runWorker(LPVOID parameter) {
+    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
+    (*work)();
+    return 0;
+}
+
+} // namespace
+
+HANDLE startWorker(std::function<void()> work) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    HANDLE thread = CreateThread(nullptr, 0, runWorker, owned.get(), 0, nullptr);
+    if (thread == nullptr) {
+        (*owned)();
+        return nullptr;
+    }
+    owned.release(); // the thread's now
+    return thread;
 }
 
 } // namespace zov::win32

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,36 @@ std::optional<RegistryValue> readRegistryValue(HKEY root, const std::string& key
 // (setup.exe runs elevated from CDs and download folders, where anyone may leave a file
 // named like a system library).
 void restrictLibrarySearch();
+
+// Runs the work on a thread of its own; the handle is the caller's to wait for and close.
+// When no thread can be made the work runs here and now, and null is returned. (Plain
+// CreateThread rather than std::thread: the toolchain's thread library would tie the program
+// to newer systems than it runs on.)
+HANDLE startWorker(std::function<void()> work);
+
+// A lock between threads (for the same reason a critical section, not std::mutex).
+class CriticalSection {
+  public:
+    CriticalSection() { InitializeCriticalSection(&section_); }
+    ~CriticalSection() { DeleteCriticalSection(&section_); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    // Holds the lock for its own life.
+    class Hold {
+      public:
+        explicit Hold(CriticalSection& lock) : lock_(lock) { EnterCriticalSection(&lock_.section_); }
+        ~Hold() { LeaveCriticalSection(&lock_.section_); }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+      private:
+        CriticalSection& lock_;
+    };
+
+  private:
+    CRITICAL_SECTION section_;
+};
 
 // A system library by its full path: the program's folder (a download folder, a CD) never
 // supplies one, nor one of its own imports. Null when it cannot be loaded. Uses no heap:

@@ -314,10 +314,10 @@ void Win32LegalView::document(const std::string& path) {
 bool Win32LegalView::optionalFeatures(OptionalFeatures& model) {
     loadRichEdit();
     FeaturesDialog dialog(look_, model);
+    // A dialog that could not be made offered nothing: the model keeps its "0" for both, as
+    // the offer's boxes are ticked only by someone who saw them.
     const INT_PTR result = dialog.runModal(owner());
-    if (result == -1)
-        model.onContinue(); // never shown: as Continue with the choices offered
-    return result != 0;
+    return result != 0 && result != -1;
 }
 
 } // namespace zov::win32

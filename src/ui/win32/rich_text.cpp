@@ -3,6 +3,7 @@
 #include "platform/win32/win32_util.h"
 #include "ui/cancel_summary.h"
 #include "ui/win32/cancel_summary_dialog.h"
+#include "ui/win32/skin.h"
 
 #include <commdlg.h>
 #include <richedit.h>
@@ -93,6 +94,8 @@ void prepareRichText(HWND control, COLORREF background) {
         return;
     SendMessageA(control, EM_EXLIMITTEXT, 0, kTextLimit);
     SendMessageA(control, EM_SETREADONLY, TRUE, 0);
+    if (highContrast())
+        background = GetSysColor(COLOR_WINDOW);
     SendMessageA(control, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(background));
 }
 

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <cstring>
 #include <vector>
 
 namespace zov::win32 {
@@ -153,6 +154,14 @@ bool paletteDisplay() {
     bool palette = (GetDeviceCaps(screen, RASTERCAPS) & RC_PALETTE) != 0;
     ReleaseDC(nullptr, screen);
     return palette;
+}
+
+bool highContrast() {
+    HIGHCONTRASTA setting;
+    std::memset(&setting, 0, sizeof setting);
+    setting.cbSize = sizeof setting;
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof setting, &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 // -- Picture ------------------------------------------------------------------------------

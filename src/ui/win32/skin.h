@@ -50,6 +50,9 @@ class Look {
 // windows instead of sizing them.
 bool highDpiDisplay();
 bool paletteDisplay();
+// The user's high-contrast setting is on: text areas take the system's window colour
+// instead of the skin's.
+bool highContrast();
 
 // A bitmap resource with its palette, drawn at an offset, tiled, stretched, or one frame of a
 // strip at a time.
