@@ -17,7 +17,8 @@
  *   frame                the frame window (class "ZOVInstallerClass"), 0 when none
  *   click SEL ID         posts BM_CLICK to the control (a button, a radio button)
  *   command SEL ID       posts WM_COMMAND (ID, BN_CLICKED) to the dialog
- *   key SEL VK           posts the key down and up to the focused control of SEL's thread
+ *   key SEL VK           posts the key down and up to the focused control of SEL's thread,
+ *                        once SEL is the thread's active window
  *   text SEL ID          the control's text (ID 0: the dialog's own)
  *   state SEL ID         "visible enabled checked" as three 0/1 digits
  *   list SEL ID          "selected|row0|row1|..." (rows read with the wide messages)
@@ -171,6 +172,30 @@ static HWND focused_in(HWND hwnd) {
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, NULL), &info))
         return NULL;
     return info.hwndFocus;
+}
+
+/* The control keys go to: a person types into the window in front, so this waits (at most
+ * 5 s) until the dialog is its thread's active window with the focus inside it, unchanged
+ * over three looks 50 ms apart. Under Wine the X server's late answer to an earlier
+ * activation (the frame is brought forward with every page) can still hand the focus to
+ * another window; a key posted then would be handled as if typed elsewhere. */
+static HWND settled_focus(HWND dialog) {
+    HWND last = NULL;
+    int steady = 0;
+    for (int look = 0; look < 100 && steady < 3; ++look) {
+        GUITHREADINFO info;
+        memset(&info, 0, sizeof info);
+        info.cbSize = sizeof info;
+        HWND focus = NULL;
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, NULL), &info) && info.hwndActive == dialog &&
+            info.hwndFocus != NULL && (info.hwndFocus == dialog || IsChild(dialog, info.hwndFocus)))
+            focus = info.hwndFocus;
+        steady = (focus != NULL && focus == last) ? steady + 1 : 0;
+        last = focus;
+        if (steady < 3)
+            Sleep(50);
+    }
+    return last;
 }
 
 /* Has every window of the setup painted what it holds now: a picture taken while a page is
@@ -348,7 +373,7 @@ static int run(int argc, char** argv, char* out, size_t size) {
     }
     if (strcmp(cmd, "key") == 0) {
         NEED(2);
-        HWND focus = focused_in(dialog);
+        HWND focus = settled_focus(dialog);
         HWND target = focus != NULL ? focus : dialog;
         WPARAM vk = (WPARAM)strtoul(argv[2], NULL, 0);
         UINT scan = MapVirtualKeyW((UINT)vk, 0);
