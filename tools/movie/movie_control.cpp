@@ -115,11 +115,27 @@ bool readFile(const std::string& path, std::string& out) {
     return ok != FALSE;
 }
 
+// The reference count of a COM object of this server; the object ends with its last release.
+template <class Object> class RefCounted {
+  protected:
+    ULONG addRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG release() {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0)
+            delete static_cast<Object*>(this);
+        return static_cast<ULONG>(n);
+    }
+
+  private:
+    LONG refs_ = 1;
+};
+
 class Control final : public IOleObject,
                       public IOleInPlaceObject,
                       public IDispatch,
                       public IConnectionPointContainer,
-                      public IConnectionPoint {
+                      public IConnectionPoint,
+                      public RefCounted<Control> {
   public:
     explicit Control(const CLSID& clsid) : clsid_(clsid) { InterlockedIncrement(&gObjects); }
     ~Control() {
@@ -150,13 +166,8 @@ class Control final : public IOleObject,
         AddRef();
         return S_OK;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return release(); }
 
     // IOleObject: what a host needs to site, show and close the control.
     STDMETHODIMP SetClientSite(IOleClientSite* site) override {
@@ -329,7 +340,6 @@ class Control final : public IOleObject,
             InvalidateRect(hwnd_, nullptr, FALSE);
     }
 
-    LONG refs_ = 1;
     CLSID clsid_;
     IOleClientSite* site_ = nullptr;
     IDispatch* sink_ = nullptr;
@@ -728,7 +738,7 @@ LRESULT CALLBACK Control::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPA
 
 // -- The class object and the server's exports ---------------------------------------------
 
-class Factory final : public IClassFactory {
+class Factory final : public IClassFactory, public RefCounted<Factory> {
   public:
     explicit Factory(const CLSID& clsid) : clsid_(clsid) {}
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -742,13 +752,8 @@ class Factory final : public IClassFactory {
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return release(); }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (out == nullptr)
             return E_POINTER;
@@ -771,7 +776,6 @@ class Factory final : public IClassFactory {
     }
 
   private:
-    LONG refs_ = 1;
     CLSID clsid_;
 };
 
